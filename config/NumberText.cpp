@@ -1,0 +1,99 @@
+#include "config/NumberText.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+// The blanks strtod and strtol skip in the C locale.
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::size_t SkipBlanks(std::string_view text, std::size_t i)
+{
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    return i;
+}
+
+std::size_t SkipDigits(std::string_view text, std::size_t i, std::size_t& count)
+{
+    for (; i < text.size() && IsDigit(text[i]); ++i) ++count;
+    return i;
+}
+
+locale_t CLocale()
+{
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return c;
+}
+
+}  // namespace
+
+double ReadDecimal(std::string_view text)
+{
+    // Find the longest plain decimal number first, so that hexadecimal, "inf" and "nan",
+    // which strtod would also take, read as text without a number.
+    const std::size_t start = SkipBlanks(text, 0);
+    std::size_t i = start;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    i = SkipDigits(text, i, digits);
+    if (i < text.size() && text[i] == '.') i = SkipDigits(text, i + 1, digits);
+    if (digits == 0) return 0.0;
+    // An exponent counts only when it has digits: "2e" reads as 2.
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        std::size_t exponentDigits = 0;
+        j = SkipDigits(text, j, exponentDigits);
+        if (exponentDigits > 0) i = j;
+    }
+
+    const std::string number(text.substr(start, i - start));
+    // strtod_l saturates to an infinity and goes to zero at the ends of double's range.
+    if (const locale_t c = CLocale()) return strtod_l(number.c_str(), nullptr, c);
+    return std::strtod(number.c_str(), nullptr);
+}
+
+long ReadInteger(std::string_view text)
+{
+    std::size_t i = SkipBlanks(text, 0);
+    const std::size_t signAt = i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size() || !IsDigit(text[i])) return 0;
+
+    // from_chars takes a '-' but not a '+', so the minus stays with the digits.
+    const char* first = text.data() + (negative ? signAt : i);
+    long value = 0;
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) return negative ? LONG_MIN : LONG_MAX;
+    return error == std::errc() ? value : 0;
+}
+
+std::string FormatDecimal(double value, int decimals)
+{
+    decimals = std::clamp(decimals, 0, 30);
+    // Room for the 309 integer digits of the largest double, a sign, a point and decimals.
+    char text[360];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) return {};
+    return std::string(text, end);
+}

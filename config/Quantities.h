@@ -25,6 +25,9 @@ inline constexpr std::int32_t kMissingValue = -32768;
 const char* DataTypeName(int dataType);
 // Codes outside 1..42 give KindNone.
 QuantityKind QuantityKindOf(int dataType);
+// The averaged and summed quantities (codes 38..42) are the unit's own figures over all
+// instruments, so the pages choose no instrument for them and name none.
+bool IsCombinedDataType(int dataType);
 
 // Codes 0..38 per table; every other code gives "Unknown Units".
 const char* UnitName(unsigned unitCode);
