@@ -1,0 +1,35 @@
+#include "pages/SerialSettings.h"
+
+int BaudRateToIndex(std::int32_t baudRate)
+{
+    // Signed on purpose: a rate that arrived as a huge unsigned value shows as the lowest.
+    for (int index = static_cast<int>(baudRateTable.size()) - 1; index > 0; --index)
+        if (baudRate >= baudRateTable[index]) return index;
+    return 0;
+}
+
+std::int32_t IndexToBaudRate(int index)
+{
+    if (index < 0 || index >= static_cast<int>(baudRateTable.size())) return 9600;
+    return baudRateTable[index];
+}
+
+int ParityToIndex(int parity)
+{
+    switch (parity) {
+        case ParityEven: return kParityListEven;
+        case ParityOdd: return kParityListOdd;
+        case ParityTwoStopBits: return kParityListTwoStopBits;
+        default: return kParityListNone;
+    }
+}
+
+int IndexToParity(int index)
+{
+    switch (index) {
+        case kParityListOdd: return ParityOdd;
+        case kParityListEven: return ParityEven;
+        case kParityListTwoStopBits: return ParityTwoStopBits;
+        default: return ParityNone;
+    }
+}
