@@ -1,0 +1,50 @@
+#include "cli/CliOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+int ReportFailure(const std::string& errorText)
+{
+    std::string line = "Error: ";
+    const std::size_t firstBreak = errorText.find('\n');
+    line += errorText.substr(0, firstBreak);
+    if (firstBreak != std::string::npos) {
+        std::string details = errorText.substr(firstBreak + 1);
+        for (char& c : details)
+            if (c == '\n') c = ' ';
+        line += " (" + details + ")";
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return kExitFailure;
+}
+
+int PrintOutput(const std::string& text)
+{
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (!written || std::fflush(stdout) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        return ReportFailure(std::string("Could not write the output.\n") + std::strerror(error));
+    }
+    return kExitSuccess;
+}
+
+std::string Latin1ToUtf8(std::string_view latin1)
+{
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+            utf8 += '?';
+        } else if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}

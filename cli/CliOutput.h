@@ -1,0 +1,23 @@
+// How every weirlink subcommand ends: its exit status, its output and its error line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+enum ExitStatus : int {
+    kExitSuccess = 0,
+    kExitFailure = 1,  // the operation failed; the last line on stderr is "Error: ..."
+    kExitUsage = 2,    // the command line was not understood
+};
+
+// Prints the text of a failed operation as one "Error: ..." line, the last on stderr.
+// Further lines of the text (a path and the system's reason) go in parentheses on the same
+// line, so that a script finds the whole reason in the last line.
+int ReportFailure(const std::string& errorText);
+
+// Writes the text to stdout; a failed write (a full disk, a closed pipe) is a failure too.
+int PrintOutput(const std::string& text);
+
+// Record text is Latin-1; the terminal expects UTF-8. Control characters, which a damaged
+// or hostile file could use to steer the terminal, show as '?'.
+std::string Latin1ToUtf8(std::string_view latin1);

@@ -1,0 +1,19 @@
+// The weirlink subcommands. Each group adds its subcommands to the program's command line;
+// after parsing, main runs the one that was chosen.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+struct CSubcommand {
+    CLI::App* app;             // parsed() tells whether this one was chosen
+    std::function<int()> run;  // returns the exit status (ExitStatus)
+};
+using SubcommandList = std::vector<CSubcommand>;
+
+// defaults, show, commands: work on .cfg files, no unit needed.
+void AddFileCommands(CLI::App& app, SubcommandList& subcommands);

@@ -1,0 +1,28 @@
+// weirlink: the desktop program's operations from a shell.
+#include <CLI/CLI.hpp>
+
+#include "cli/CliOutput.h"
+#include "cli/Commands.h"
+#include "config/Version.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Configures a Weirlink data hub from the shell.", "weirlink"};
+    app.set_version_flag("--version", kProgramVersion);
+    app.require_subcommand(1);
+
+    SubcommandList subcommands;
+    AddFileCommands(app, subcommands);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // Help and version end in success; every other parse error is a usage error,
+        // whatever code CLI11 would pick for it.
+        return app.exit(error) == 0 ? kExitSuccess : kExitUsage;
+    }
+
+    for (const CSubcommand& subcommand : subcommands)
+        if (subcommand.app->parsed()) return subcommand.run();
+    return kExitUsage;
+}
