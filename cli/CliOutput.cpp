@@ -15,8 +15,9 @@ int ReportFailure(const std::string& errorText)
             if (c == '\n') c = ' ';
         line += " (" + details + ")";
     }
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    // Whatever the command printed comes first; the error line must be the last one.
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s\n", line.c_str());
     return kExitFailure;
 }
 

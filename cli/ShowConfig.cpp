@@ -57,7 +57,7 @@ std::string Choice(std::span<const char* const> names, int position, int code)
 std::string Printf(const char* format, auto... args)
 {
     char text[64];
-    std::snprintf(text, sizeof text, format, args...);
+    (void)std::snprintf(text, sizeof text, format, args...);
     return text;
 }
 
@@ -68,7 +68,7 @@ std::string Dotted(const std::uint8_t (&octets)[4])
 
 std::string UnitText(int code)
 {
-    const std::string name = UnitName(code);
+    std::string name = UnitName(code);
     const std::string abbreviation = UnitAbbreviation(code);
     if (name == UnitName(1)) return name + " (code " + std::to_string(code) + ")";
     if (abbreviation.empty() || abbreviation == name) return name;

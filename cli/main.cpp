@@ -5,7 +5,9 @@
 #include "cli/Commands.h"
 #include "config/Version.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int Run(int argc, char** argv)
 {
     CLI::App app{"Configures a Weirlink data hub from the shell.", "weirlink"};
     app.set_version_flag("--version", kProgramVersion);
@@ -25,4 +27,17 @@ int main(int argc, char** argv)
     for (const CSubcommand& subcommand : subcommands)
         if (subcommand.app->parsed()) return subcommand.run();
     return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Operations report their failures as texts; this only catches what no operation can
+    // foresee, such as running out of memory.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        return ReportFailure(error.what());
+    }
 }

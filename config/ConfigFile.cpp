@@ -52,8 +52,9 @@ bool FollowLinks(std::string path, std::string& target, int& error)
             error = length < 0 ? errno : ENAMETOOLONG;
             return false;
         }
-        const std::string next(link, static_cast<std::size_t>(length));
-        path = next.starts_with('/') ? next : DirectoryOf(path) + "/" + next;
+        std::string next(link, static_cast<std::size_t>(length));
+        if (!next.starts_with('/')) next.insert(0, DirectoryOf(path) + "/");
+        path = std::move(next);
     }
     error = ELOOP;
     return false;
@@ -89,7 +90,7 @@ mode_t CurrentUmask()
         bool found = false;
         while (!found && std::fgets(line, sizeof line, status) != nullptr)
             found = std::sscanf(line, "Umask: %o", &mask) == 1;
-        std::fclose(status);
+        (void)std::fclose(status);
         if (found) return static_cast<mode_t>(mask);
     }
     const mode_t mask = ::umask(022);
