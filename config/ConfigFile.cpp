@@ -137,8 +137,9 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
     const std::string image = imageStream.str();
 
     std::string target;
-    int error = 0;
-    if (!FollowLinks(path, target, error)) return Fail(errorText, kFileOpenErrorText, path, error);
+    int error = path.empty() ? ENOENT : 0;
+    if (error != 0 || !FollowLinks(path, target, error))
+        return Fail(errorText, kFileOpenErrorText, path, error);
 
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -155,10 +156,9 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return Fail(errorText, kFileOpenErrorText, path, errno);
 
-    if (exists) {
-        // Best effort: someone else's file stays theirs when root saves it.
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-        }
+    // A file root saves for someone else stays theirs. When that is not allowed the file
+    // belongs to whoever saved it, as a new file would; that is no reason to fail.
+    if (exists && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
     }
     const mode_t mode = exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask();
     bool saved = ::fchmod(fd, mode) == 0 && WriteAll(fd, image) && ::fsync(fd) == 0;

@@ -186,6 +186,8 @@ TEST_F(ConfigFileTest, PathsThatCannotBeOpenedNameThePathAndTheReason)
     EXPECT_TRUE(EndsWith(errorText, std::strerror(EISDIR))) << errorText;
     EXPECT_FALSE(SaveConfigFile(config_, dir_, errorText));
     EXPECT_TRUE(EndsWith(errorText, std::strerror(EISDIR))) << errorText;
+    EXPECT_FALSE(SaveConfigFile(config_, "", errorText));
+    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n: " + std::strerror(ENOENT));
     EXPECT_EQ(std::memcmp(&loaded, &untouched, sizeof loaded), 0);
 }
 
