@@ -70,7 +70,7 @@ std::string UnitText(int code)
 {
     std::string name = UnitName(code);
     const std::string abbreviation = UnitAbbreviation(code);
-    if (name == UnitName(1)) return name + " (code " + std::to_string(code) + ")";
+    if (name == kUnknownUnitsText) return name + " (code " + std::to_string(code) + ")";
     if (abbreviation.empty() || abbreviation == name) return name;
     return name + " (" + abbreviation + ")";
 }

@@ -61,7 +61,6 @@ constexpr DataTypeRow kDataTypes[] = {
 static_assert(std::size(kDataTypes) == 42);
 
 constexpr char kUnknownDataType[] = "UNKNOWN DATA TYPE";
-constexpr char kUnknownUnits[] = "Unknown Units";
 
 const DataTypeRow* FindDataType(int dataType)
 {
@@ -85,18 +84,18 @@ struct UnitRow {
 // every build converts to the same last bit.
 constexpr UnitRow kUnits[] = {
     {"", "", KindNone, 1.0},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Feet", "Ft", KindDepth, 0.00328084},
     {"Inches", "In", KindDepth, 0.039370079},
     {"Centimeters", "cm", KindDepth, 0.1},
     {"Millimeters", "mm", KindDepth, 1.0},
     {"Meters", "m", KindDepth, 0.001},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Meters per second", "m/s", KindVelocity, 0.001},
     {"Feet per second", "ft/s", KindVelocity, 0.00328084},
     {"Millimeters per second", "mm/s", KindVelocity, 1.0},
     {"Centimeters per second", "cm/s", KindVelocity, 0.1},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Cumecs", "m\xB3/s", KindFlow, 0.000001},
     {"MGD", "MGD", KindFlow, 2.2824465286698246e-05},
     {"Gallons per minute", "GPM", KindFlow, 0.015850323},
@@ -105,12 +104,12 @@ constexpr UnitRow kUnits[] = {
     {"Cubic feet per second", "cfs", KindFlow, 3.531466672398284e-05},
     {"Million Liters per day", "Ml/day", KindFlow, 0.0000864},
     {"Cubic centimeters per second", "cc/s", KindFlow, 1.0},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Square Feet", "ft\xB2", KindArea, 0.001076391},
     {"Square Meters", "m\xB2", KindArea, 0.0001},
     {"Square Inches", "in\xB2", KindArea, 0.15500031},
     {"Square Centimeters", "cm\xB2", KindArea, 1.0},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Liters", "l", KindVolume, 100.0},
     {"Cubic Meters", "m\xB3", KindVolume, 0.1},
     {"Megaliters", "Ml", KindVolume, 0.0001},
@@ -119,7 +118,7 @@ constexpr UnitRow kUnits[] = {
     {"Million Gallons", "MGal", KindVolume, 2.641720519394272e-05},
     {"Cubic Feet", "cf", KindVolume, 3.531466672},
     {"Acre Feet", "af", KindVolume, 8.107131934925174e-05},
-    {kUnknownUnits, kUnknownUnits, KindNone, 1.0},
+    {kUnknownUnitsText, kUnknownUnitsText, KindNone, 1.0},
     {"Degrees Celsius",
      "\xB0"
      "C",
@@ -168,13 +167,13 @@ bool IsCombinedDataType(int dataType)
 const char* UnitName(unsigned unitCode)
 {
     const UnitRow* row = FindUnit(unitCode);
-    return row != nullptr ? row->name : kUnknownUnits;
+    return row != nullptr ? row->name : kUnknownUnitsText;
 }
 
 const char* UnitAbbreviation(int unitCode)
 {
     const UnitRow* row = FindUnit(unitCode);
-    return row != nullptr ? row->abbreviation : kUnknownUnits;
+    return row != nullptr ? row->abbreviation : kUnknownUnitsText;
 }
 
 double ToDisplayUnits(std::int32_t stored, int unitCode)

@@ -29,7 +29,9 @@ QuantityKind QuantityKindOf(int dataType);
 // instruments, so the pages choose no instrument for them and name none.
 bool IsCombinedDataType(int dataType);
 
-// Codes 0..38 per table; every other code gives "Unknown Units".
+inline constexpr char kUnknownUnitsText[] = "Unknown Units";
+
+// Codes 0..38 per table; the gaps in the table and every other code give kUnknownUnitsText.
 const char* UnitName(unsigned unitCode);
 // Single-byte Latin-1 text: the degree sign and the superscripts are the bytes 0xB0, 0xB2
 // and 0xB3. Negative codes and codes above 38 give "Unknown Units".
