@@ -112,7 +112,8 @@ TEST_F(CliTest, ShowGroupsTheSettingsAsThePagesInUtf8)
     rule.compare2 = 2;
     rule.threshold2 = 153344;
     rule.latching = 1;
-    std::strcpy(config.siteName, "Nord\xE9");  // Latin-1 e-acute
+    // Latin-1 e-acute, then an escape and a C1 control that must not reach the terminal.
+    std::strcpy(config.siteName, "Nord\xE9\x1B\x9B");
     const Result result = Run({"show", WriteImage("unit.cfg", config)});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -127,7 +128,7 @@ TEST_F(CliTest, ShowGroupsTheSettingsAsThePagesInUtf8)
         at = next;
     }
     for (const char* line : {
-             "  Site Name:            Nord\xC3\xA9\n",
+             "  Site Name:            Nord\xC3\xA9??\n",
              "  Temperature Units:    Degrees Farenheit (\xC2\xB0"
              "F)\n",
              "  #1: (not used)\n",
