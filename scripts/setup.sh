@@ -11,8 +11,10 @@ packages=(
   # command line
   libcli11-dev
   # desktop program, offscreen widget tests, screenshots
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool desktop-file-utils
+  # the Debian package (cpack -G DEB works out its dependencies with dpkg-shlibdeps)
+  dpkg-dev file
 )
 
 missing=()
