@@ -1,0 +1,78 @@
+#include "dialogs/UserPrompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace {
+
+class CDesktopPrompts final : public CUserPrompts {
+public:
+    void ShowMessage(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kMessageTitle), text,
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) override
+    {
+        QFileDialog dialog(parent, caption, QString(), ToQtFileFilter(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return Run(dialog);
+    }
+
+    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
+                           const QString& defaultSuffix) override
+    {
+        QFileDialog dialog(parent, caption, QString(), ToQtFileFilter(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(defaultSuffix);
+        return Run(dialog);
+    }
+
+private:
+    static QString Run(QFileDialog& dialog)
+    {
+        // The platform's own dialogs add the default suffix only after their overwrite
+        // check, so "site" could silently replace an existing "site.cfg". Qt's dialog
+        // applies the suffix first and then asks.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (dialog.exec() != QDialog::Accepted) return {};
+        return dialog.selectedFiles().value(0);
+    }
+};
+
+CDesktopPrompts desktopPrompts;
+CUserPrompts* installedPrompts = nullptr;
+
+}  // namespace
+
+CUserPrompts& UserPrompts()
+{
+    return installedPrompts ? *installedPrompts : desktopPrompts;
+}
+
+CUserPrompts* InstallUserPrompts(CUserPrompts* prompts)
+{
+    CUserPrompts* previous = installedPrompts;
+    installedPrompts = prompts;
+    return previous;
+}
+
+QString ToQtFileFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString bracketed = QLatin1Char('(') + patterns + QLatin1Char(')');
+        filters << (description.contains(bracketed) ? description
+                                                    : description + QLatin1Char(' ') + bracketed);
+    }
+    return filters.join(QStringLiteral(";;"));
+}

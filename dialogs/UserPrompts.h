@@ -1,0 +1,39 @@
+// Every message box and every file dialog of the program goes through CUserPrompts, so that
+// tests can answer them directly instead of running a nested modal loop.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Title of the program's message boxes.
+inline constexpr char kMessageTitle[] = "Weirlink Config";
+
+class CUserPrompts {
+public:
+    virtual ~CUserPrompts() = default;
+
+    // A message box with an OK button only; returns when the user has confirmed it.
+    virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+
+    // File dialogs take the filter in the form "Description|*.ext|...||". They return the
+    // chosen file's path, or an empty string when the user cancels.
+    virtual QString ChooseOpenFile(QWidget* parent, const QString& caption,
+                                   const QString& filter) = 0;
+    // Asks before an existing file is replaced; a name typed without an extension gets
+    // defaultSuffix.
+    virtual QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
+                                   const QString& defaultSuffix) = 0;
+};
+
+// The prompts in force: the message boxes and file dialogs of the desktop, unless a test
+// installed its own.
+CUserPrompts& UserPrompts();
+
+// Puts prompts in force (nullptr: the desktop's own again) and returns the previous ones,
+// nullptr when those were the desktop's. The caller keeps ownership.
+CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
+
+// "Configuration Files (*.cfg)|*.cfg||" -> "Configuration Files (*.cfg)"; a description
+// without its patterns in brackets gets them appended, several filters are joined by ";;".
+QString ToQtFileFilter(const QString& filter);
