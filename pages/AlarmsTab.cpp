@@ -1,0 +1,6 @@
+#include "pages/AlarmsTab.h"
+
+CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+{
+    LoadFromConfig();
+}

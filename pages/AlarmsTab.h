@@ -1,0 +1,13 @@
+// The Alarms page. Its controls are still to come.
+#pragma once
+
+#include "pages/ConfigPage.h"
+
+class CAlarmsTab : public CConfigPage {
+    Q_OBJECT
+
+public:
+    explicit CAlarmsTab(UnitConfig* config, QWidget* parent = nullptr);
+
+    void LoadFromConfig() override {}
+};

@@ -1,0 +1,6 @@
+#include "pages/SmoothingTab.h"
+
+CSmoothingTab::CSmoothingTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+{
+    LoadFromConfig();
+}

@@ -1,0 +1,6 @@
+#include "pages/UnitsTab.h"
+
+CUnitsTab::CUnitsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+{
+    LoadFromConfig();
+}
