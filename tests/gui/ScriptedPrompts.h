@@ -1,0 +1,43 @@
+// Answers the program's message boxes and file dialogs from a script, so a widget test
+// runs a command to its end without a modal loop.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "dialogs/UserPrompts.h"
+
+class CScriptedPrompts final : public CUserPrompts {
+public:
+    struct FileRequest {
+        bool save;
+        QString caption;
+        QString filter;
+        QString defaultSuffix;
+    };
+
+    // In force from construction to destruction.
+    CScriptedPrompts();
+    ~CScriptedPrompts() override;
+    CScriptedPrompts(const CScriptedPrompts&) = delete;
+    CScriptedPrompts& operator=(const CScriptedPrompts&) = delete;
+
+    // The answers of the next file dialogs, first first; an empty string cancels. A file
+    // dialog with no answer left fails the test and is cancelled.
+    QStringList fileAnswers;
+
+    // What the program showed and asked, in order.
+    QStringList messages;
+    std::vector<FileRequest> fileRequests;
+
+    void ShowMessage(QWidget* parent, const QString& text) override;
+    QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
+                           const QString& defaultSuffix) override;
+
+private:
+    QString NextFileAnswer();
+
+    CUserPrompts* previous;
+};
