@@ -1,0 +1,46 @@
+// The main window's tab control: one page per tab, and the rule that a page stores its
+// controls when it is left and loads the record when it is entered.
+#pragma once
+
+#include <QTabWidget>
+#include <array>
+#include <functional>
+
+#include "config/UnitConfig.h"
+
+class CConfigPage;
+
+enum ConfigTab : int { TabSite, TabCommunication, TabAlarms, TabOutput, TabSmoothing, kTabCount };
+
+// The pages that copy their controls into the record, in the order a save or a send stores
+// them. The Alarms page writes the record as its buttons are used and is not among them.
+inline constexpr ConfigTab kStoreOrder[] = {TabCommunication, TabOutput, TabSmoothing, TabSite};
+// The order in which the pages refresh after the whole record was replaced.
+inline constexpr ConfigTab kReloadOrder[] = {TabCommunication, TabAlarms, TabOutput, TabSite,
+                                             TabSmoothing};
+
+// Makes the page of one tab; the page edits *config and loads itself while it is made.
+using PageFactory = std::function<CConfigPage*(ConfigTab tab, UnitConfig* config)>;
+
+// The program's own five pages.
+CConfigPage* MakeConfigPage(ConfigTab tab, UnitConfig* config);
+
+class CMyTabCtrl : public QTabWidget {
+    Q_OBJECT
+
+public:
+    // Makes the pages in tab order and shows the first. The record outlives the control.
+    CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget* parent = nullptr);
+
+    CConfigPage* Page(ConfigTab tab) const { return pages[tab]; }
+
+    void StorePages();
+    void ReloadPages();
+
+private:
+    void OnSelChange(int index);
+
+    std::array<CConfigPage*, kTabCount> pages{};
+    // Kept here because QTabWidget reports only the tab being entered.
+    int current = TabSite;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icon at the usual sizes; null when its image cannot be drawn.
+QIcon ProgramIcon();

@@ -1,0 +1,146 @@
+#include "app/SluiceConfigDlg.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <string>
+
+#include "app/AboutDlg.h"
+#include "app/ProgramIcon.h"
+#include "config/ConfigFile.h"
+#include "dialogs/UserPrompts.h"
+#include "pages/ConfigPage.h"
+
+namespace {
+
+const QString kConfigFileFilter = QStringLiteral("Configuration Files (*.cfg)|*.cfg||");
+const QString kConfigFileSuffix = QStringLiteral("cfg");
+const QString kSoftwareFileFilter = QStringLiteral("Weirlink Software Files (*.bin)|*.bin||");
+const QString kOpenCaption = QStringLiteral("Open");
+const QString kSaveCaption = QStringLiteral("Save As");
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent) : QDialog(parent)
+{
+    // A main window rather than a dialog box: it has a taskbar entry and can be minimised,
+    // but its size is fixed by the pages.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Weirlink  Configuration"));
+    setWindowIcon(ProgramIcon());
+
+    // The pages load themselves from the record while they are made.
+    SetDefaults(config);
+    tabs = new CMyTabCtrl(&config, makePage);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setMenuBar(CreateMenus());
+    layout->addWidget(tabs);
+}
+
+QMenuBar* CSluiceConfigDlg::CreateMenus()
+{
+    auto* bar = new QMenuBar(this);
+    auto add = [this](QMenu* menu, const char* text, void (CSluiceConfigDlg::*handler)(),
+                      QKeySequence key = {}) {
+        QAction* action = menu->addAction(QString::fromLatin1(text), this, handler);
+        action->setShortcut(key);
+    };
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    add(file, "&Open Configuration...", &CSluiceConfigDlg::OnFileOpen, QKeySequence::Open);
+    add(file, "&Save Configuration...", &CSluiceConfigDlg::OnFileSave, QKeySequence::Save);
+    file->addSeparator();
+    add(file, "E&xit", &QDialog::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* program = bar->addMenu(QStringLiteral("&Program"));
+    add(program, "&Send Configuration...", &CSluiceConfigDlg::OnSendConfiguration);
+    add(program, "&Read Configuration...", &CSluiceConfigDlg::OnReadConfiguration);
+
+    QMenu* software = bar->addMenu(QStringLiteral("&Software"));
+    add(software, "&Flash Software", &CSluiceConfigDlg::OnFlashSoftware);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    add(help, "&About Weirlink Config...", &CSluiceConfigDlg::OnAbout);
+    return bar;
+}
+
+void CSluiceConfigDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter must not act on the window; Escape closes it through QDialog.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CSluiceConfigDlg::OnFileOpen()
+{
+    // No store first: on success every page shows the file, on failure every page
+    // keeps what it shows, unsaved edits included.
+    const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kConfigFileFilter);
+    if (path.isEmpty()) return;
+    std::string errorText;
+    if (!LoadConfigFile(config, LocalPath(path), errorText)) {
+        UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));
+        return;
+    }
+    tabs->ReloadPages();
+}
+
+void CSluiceConfigDlg::OnFileSave()
+{
+    tabs->StorePages();
+    const QString path =
+        UserPrompts().ChooseSaveFile(this, kSaveCaption, kConfigFileFilter, kConfigFileSuffix);
+    if (path.isEmpty()) return;
+    std::string errorText;
+    if (!SaveConfigFile(config, LocalPath(path), errorText))
+        UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));
+}
+
+void CSluiceConfigDlg::OnSendConfiguration()
+{
+    tabs->StorePages();
+    // These two pages convert what was typed to base units on storing; showing it again
+    // tells the user what the unit will get.
+    tabs->Page(TabOutput)->LoadFromConfig();
+    tabs->Page(TabSmoothing)->LoadFromConfig();
+    RunSendDialog();
+}
+
+void CSluiceConfigDlg::OnReadConfiguration()
+{
+    // A failed read leaves the record as it was, so edits still on a page stay valid.
+    if (RunReadDialog()) tabs->ReloadPages();
+}
+
+void CSluiceConfigDlg::OnFlashSoftware()
+{
+    const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kSoftwareFileFilter);
+    if (!path.isEmpty()) RunFlashDialog(path);
+}
+
+void CSluiceConfigDlg::OnAbout()
+{
+    CAboutDlg(this).exec();
+}
+
+void CSluiceConfigDlg::RunSendDialog() {}
+
+bool CSluiceConfigDlg::RunReadDialog()
+{
+    return false;
+}
+
+void CSluiceConfigDlg::RunFlashDialog(const QString&) {}

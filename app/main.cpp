@@ -1,0 +1,7 @@
+#include "app/SluiceConfigApp.h"
+
+int main(int argc, char** argv)
+{
+    CSluiceConfigApp app(argc, argv);
+    return app.Run();
+}
