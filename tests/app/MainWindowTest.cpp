@@ -99,18 +99,6 @@ TEST(MainWindow, EscapeClosesItButNotFromAPageAndEnterDoesNothing)
     EXPECT_EQ(finished.at(0).at(0).toInt(), 0);
 }
 
-TEST(MainWindow, ExitClosesIt)
-{
-    std::vector<std::string> log;
-    CSluiceConfigDlg window(FakePages(log));
-    QSignalSpy finished(&window, &QDialog::finished);
-    window.show();
-    ChooseMenuItem(window, "E&xit");
-    EXPECT_FALSE(window.isVisible());
-    ASSERT_EQ(finished.count(), 1);
-    EXPECT_EQ(finished.at(0).at(0).toInt(), 0);
-}
-
 TEST(AboutBox, ShowsIconVersionAndOk)
 {
     CAboutDlg about;

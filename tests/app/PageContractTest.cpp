@@ -19,15 +19,6 @@ void ClickTab(CMyTabCtrl* tabs, int index)
 
 }  // namespace
 
-TEST(PageContract, PagesAreMadeAndLoadedInTabOrder)
-{
-    Log log;
-    UnitConfig record{};
-    CMyTabCtrl tabs(&record, FakePages(log));
-    EXPECT_EQ(log, (Log{"load Site", "load Communication", "load Alarms", "load Output",
-                        "load Smoothing"}));
-}
-
 TEST(PageContract, ChangingTabStoresThePageLeftThenLoadsThePageEntered)
 {
     Log log;
@@ -72,11 +63,13 @@ TEST(PageContract, ValueTypedOnOnePageIsInTheRecordWhenTheNextLoads)
     EXPECT_STREQ(window.Config().siteName, "Weir 7");
 }
 
-TEST(PageContract, StorePagesAndReloadPagesKeepTheirOrder)
+TEST(PageContract, MakeStoreAndReloadPagesInTheirOrder)
 {
     Log log;
     UnitConfig record{};
     CMyTabCtrl tabs(&record, FakePages(log));
+    EXPECT_EQ(log, (Log{"load Site", "load Communication", "load Alarms", "load Output",
+                        "load Smoothing"}));
 
     log.clear();
     tabs.StorePages();
