@@ -51,7 +51,7 @@ QMenuBar* CSluiceConfigDlg::CreateMenus()
 {
     auto* bar = new QMenuBar(this);
     auto add = [this](QMenu* menu, const char* text, void (CSluiceConfigDlg::*handler)(),
-                      QKeySequence key = {}) {
+                      const QKeySequence& key = {}) {
         QAction* action = menu->addAction(QString::fromLatin1(text), this, handler);
         action->setShortcut(key);
     };

@@ -3,7 +3,7 @@
 
 #include "pages/ConfigPage.h"
 
-class CAlarmsTab : public CConfigPage {
+class CAlarmsTab final : public CConfigPage {
     Q_OBJECT
 
 public:

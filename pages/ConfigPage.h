@@ -2,7 +2,8 @@
 //
 // A page edits the main window's one UnitConfig in place through the pointer it is given
 // on construction, and keeps no copy of it. Its constructor builds the controls and ends
-// with LoadFromConfig(), so a page is complete as soon as it exists.
+// with LoadFromConfig(), so a page is complete as soon as it exists; page classes are
+// final, which makes that call the page's own.
 //
 // The main window calls LoadFromConfig() when the page is entered, after a file was opened
 // and after a configuration was read from a unit; and StoreToConfig() when the user leaves

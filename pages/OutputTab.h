@@ -3,7 +3,7 @@
 
 #include "pages/ConfigPage.h"
 
-class COutputTab : public CConfigPage {
+class COutputTab final : public CConfigPage {
     Q_OBJECT
 
 public:

@@ -3,7 +3,7 @@
 
 #include "pages/ConfigPage.h"
 
-class CSmoothingTab : public CConfigPage {
+class CSmoothingTab final : public CConfigPage {
     Q_OBJECT
 
 public:

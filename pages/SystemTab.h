@@ -3,7 +3,7 @@
 
 #include "pages/ConfigPage.h"
 
-class CSystemTab : public CConfigPage {
+class CSystemTab final : public CConfigPage {
     Q_OBJECT
 
 public:

@@ -3,7 +3,7 @@
 
 #include "pages/ConfigPage.h"
 
-class CUnitsTab : public CConfigPage {
+class CUnitsTab final : public CConfigPage {
     Q_OBJECT
 
 public:

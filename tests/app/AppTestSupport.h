@@ -20,7 +20,7 @@
 inline const char* const kFakeTabNames[kTabCount] = {"Site", "Communication", "Alarms", "Output",
                                                      "Smoothing"};
 
-class CFakePage : public CConfigPage {
+class CFakePage final : public CConfigPage {
 public:
     CFakePage(UnitConfig* config, ConfigTab tab, std::vector<std::string>& log)
         : CConfigPage(config), name(kFakeTabNames[tab]), field(FieldOf(config, tab)), log(log)

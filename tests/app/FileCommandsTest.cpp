@@ -216,7 +216,7 @@ TEST_F(FileCommands, FailedSaveShowsTheReasonAndKeepsTheOldFile)
         EXPECT_TRUE(prompts.messages[0].contains(QString::fromLocal8Bit(strerror(c.reason))))
             << prompts.messages[0].toStdString();
     }
-    std::signal(SIGXFSZ, previousHandler);
+    (void)std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(ReadFile(PathOf("old.cfg")), "the old file");
     EXPECT_EQ(ReadFile(PathOf("a-file")), "not a folder");
