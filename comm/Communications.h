@@ -1,0 +1,174 @@
+// The conversation with one unit over one serial port: its command mode (text lines, each
+// answered up to the prompt '>') and its bootloader (binary frames, see comm/Frame.h).
+//
+// Calling order: EnterCommandMode; any number of SendCommand; then at most one of
+// QuerySettings, ApplyHardware or InitFlash (followed by Ping, Download, Reboot); then
+// ClosePort, on every path. Every operation returns false on failure; before each step it
+// writes the words that describe the step into the error text, so after a failure
+// GetErrorText tells which step failed. A failed operation leaves the port open.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "comm/Frame.h"
+#include "comm/SerialPort.h"
+
+// The unit's and the tool's texts, one home each.
+inline constexpr char kOpenFailedText[] = "Failed to open serial port, check it is not in use";
+inline constexpr char kEnterCommandModeText[] = "Failed to enter command mode, check connection";
+inline constexpr char kCommandFailedFormat[] = "The command \"%s\" failed.";
+inline constexpr char kQueryFailedText[] = "Failed to query the device";
+inline constexpr char kNoFileHeaderText[] = "Failed to find file header, connection may be bad.";
+inline constexpr char kApplyHardwareText[] = "Failed to apply hardware";
+inline constexpr char kApplyBaudText[] = "Failed to apply new baud";
+inline constexpr char kFindPromptText[] = "Failed find prompt";
+inline constexpr char kInitFlashText[] = "Failed to initialize flash";
+inline constexpr char kFlashBaudText[] = "Failed to set baud for download";
+inline constexpr char kPingSendText[] = "Failed to send ping request";
+inline constexpr char kPingNoReplyText[] = "No response to ping request";
+inline constexpr char kRebootSendText[] = "Failed to send reboot request";
+inline constexpr char kRebootNoReplyText[] = "No response to reboot request";
+inline constexpr char kDownloadFileText[] = "Could not open the download file";
+inline constexpr char kUserBlockSendText[] = "Failed to transmit query Userblock Addr!";
+inline constexpr char kUserBlockNoReplyText[] = "Failed to read user block";
+inline constexpr char kBlockSendText[] = "Failed to transmit block";
+inline constexpr char kDownloadTimeoutText[] = "Timed out waiting for a response during download";
+inline constexpr char kDownloadAbortedText[] = "Download aborted at user request";
+inline constexpr char kBlockSizeText[] = "The unit reported a block size too small to download";
+
+// "The command "<line>" failed."
+std::string CommandFailedText(const std::string& line);
+
+// The wire's fixed strings.
+inline constexpr char kWakeUpByte = 0x04;
+inline constexpr char kPrompt = '>';
+inline constexpr char kCommandModeMarker[] = "[ENTERED CONTROL MODE]";
+inline constexpr char kAcknowledgement[] = "OK";
+inline constexpr char kReadyForFlash[] = "Ready for flash...";
+
+// The unit's user block lies below this address; a download never writes it.
+inline constexpr std::uint32_t kUserBlockEnd = 0x40000;
+// How far a download may write when no user block was asked for.
+inline constexpr std::uint32_t kFlashRegionEnd = 0x100000;
+// Largest block sent in one frame; never more than the unit takes, and always even.
+inline constexpr std::size_t kMaxBlockSize = 1024;
+// The reply to "PS" is read into this many bytes at most.
+inline constexpr std::size_t kSettingsBufferSize = 1024;
+
+// Every wait, pause and count of the protocol, with the unit's real values. Tests pass a
+// scaled copy so that failure paths run in milliseconds.
+struct CommTimings {
+    unsigned bannerTimeoutMs = 4000;      // each byte of the command-mode banner
+    unsigned commandTimeoutMs = 6000;     // each byte of a command's reply
+    unsigned promptAfterBaudMs = 4000;    // each byte up to the prompt at a new rate
+    unsigned frameByteTimeoutMs = 10000;  // each byte of a bootloader frame
+    int handshakeAttempts = 3;            // "OK" lines after the banner
+    int pingWindowMs = 3000;              // the ping reply must start within this
+    int rebootWindowMs = 3000;            // likewise the reboot reply
+    int rebootPauseMs = 500;              // between reboot request and the wait
+    int ackPolls = 199;                   // polls waiting for one block's acknowledgement
+    int downloadTimeoutBudget = 5;        // the wait that uses it up fails the download
+    int userBlockRounds = 3;              // user-block queries
+    int userBlockPolls = 49;              // polls after each query
+    int userBlockPollPauseMs = 20;        // after a poll that got no frame
+
+    // Pauses of the operations built on this object (device/): they live here so that one
+    // scaled copy shortens every wait.
+    int commandRetryPauseMs = 1000;  // before a failed command line is sent again
+    int flashStartPauseMs = 5000;    // after InitFlash, before the first ping
+    int flashRebootPauseMs = 2500;   // after a download, before Reboot
+};
+
+// Told of a download's progress after each acknowledged block, on the downloading thread;
+// it reads percentComplete of the CCommunications that calls it.
+class CFlashDisplay {
+public:
+    virtual void UpdateProgress() {}
+
+protected:
+    ~CFlashDisplay() = default;  // never deleted through this interface
+};
+
+class CCommunications {
+public:
+    explicit CCommunications(const CommTimings& timings = {});
+    ~CCommunications();
+    CCommunications(const CCommunications&) = delete;
+    CCommunications& operator=(const CCommunications&) = delete;
+
+    // --- command mode ---
+
+    // Opens the port (a device path, or "COM n" as in comm/PortNames.h), wakes the unit with
+    // 0x04, expects the banner with "[ENTERED CONTROL MODE]" up to '>', then the "OK"
+    // handshake (up to three tries; any reply ending in '>' completes it). When the port
+    // cannot be opened the error text names the device and the system's reason on a
+    // second line.
+    bool EnterCommandMode(const std::string& port, int baudRate);
+    bool EnterCommandMode(int portNumber, int baudRate);
+
+    // Sends the line and a line feed; true when the unit's reply up to '>' contains "OK".
+    // The unit's echo of the line does not count, so a line that itself holds the letters
+    // OK is not acknowledged by its own echo.
+    bool SendCommand(std::string line);
+
+    // "PS": the unit's configuration image, from its first byte (0x13) up to the '?' of the
+    // closing "?>", for ReadConfigImage (via std::istringstream). At most 1024 bytes are read.
+    bool QuerySettings(std::string& image);
+
+    // "SH": the unit applies its hardware settings and moves its configuration port to
+    // baudRate; the port follows and waits for the prompt at the new rate.
+    bool ApplyHardware(int baudRate);
+
+    std::string GetErrorText() const { return errorText; }
+    void ClosePort() { port.Close(); }
+
+    // --- bootloader ---
+
+    // "SX": the unit answers "Ready for flash..." and both sides move to baudRate, where
+    // only frames are exchanged.
+    bool InitFlash(int baudRate);
+    // Sends a frame whose type, status, length, value and data are filled in.
+    bool SendFrame(std::uint8_t* frame);
+    // Receives one frame; damaged frames fail.
+    bool ReceiveFrame(FrameBuffer& frame);
+    // Receives one frame and acts on it (ping reply, acknowledgement, user-block address);
+    // its type, or 0 when no good frame came.
+    int Poll();
+    // The type of the first good frame within the window, 0 when none. A poll that began
+    // inside the window may end after it.
+    int WaitForFrame(int windowMs);
+    bool Ping();
+    // Sends the file in acknowledged blocks of the size the last ping reported (at most
+    // 1024). With userBlockMode, files longer than 0x40000 bytes skip the unit's user block.
+    bool Download(const std::string& path, bool userBlockMode);
+    bool Reboot();
+
+    CSerialPort& Port() { return port; }
+    const CommTimings& Timings() const { return timings; }
+
+    // Set from any thread: the download stops at its next check and fails. Cleared when a
+    // download starts.
+    std::atomic<bool> abortRequested{false};
+    // Download progress in percent of the file: -1 before any download, 0 at its start,
+    // 100 when every block was acknowledged. Left as it was by a failed download.
+    std::atomic<double> percentComplete{-1.0};
+    // What the last ping reply with data told.
+    BootloaderInfo bootInfo;
+    // Start of the unit's user block as it reported it, at most 0x40000.
+    std::uint32_t userBlockAddress = kUserBlockEnd;
+    // Not owned; notified after each acknowledged block.
+    CFlashDisplay* display = nullptr;
+
+private:
+    bool Exchange(const std::string& line, bool needAcknowledgement);
+    bool ReadUntilText(std::string& text, std::string_view wanted);
+    bool SendEmptyFrame(std::uint8_t type);
+    bool QueryUserBlock();
+
+    CSerialPort port;
+    CommTimings timings;
+    std::string errorText;
+    bool ackReceived = false;
+};

@@ -1,0 +1,263 @@
+#include "comm/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+struct RateSpeed {
+    int rate;
+    speed_t speed;
+};
+
+constexpr RateSpeed kRates[] = {
+    {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+};
+
+speed_t SpeedOf(int baudRate)
+{
+    for (const RateSpeed& entry : kRates)
+        if (entry.rate == baudRate) return entry.speed;
+    return B0;
+}
+
+long long NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+bool IsSupportedBaudRate(int baudRate)
+{
+    return SpeedOf(baudRate) != B0;
+}
+
+std::string DescribeOpenError(const std::string& device, int error)
+{
+    std::string text = device + ": " + std::strerror(error);
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            text +=
+                " (your user needs to be in the dialout group: sudo usermod -aG dialout $USER, "
+                "then log out and in again)";
+            break;
+        case EBUSY:
+            text += " (another program holds the port, for example ModemManager or brltty)";
+            break;
+        default: break;
+    }
+    return text;
+}
+
+CSerialPort::~CSerialPort()
+{
+    Close();
+}
+
+bool CSerialPort::Open(const std::string& path, int baudRate)
+{
+    Close();
+    device = path;
+    openError = 0;
+
+    const int handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        openError = errno;
+        return false;
+    }
+    if (!::isatty(handle)) {
+        openError = ENOTTY;
+        ::close(handle);
+        return false;
+    }
+    // TIOCEXCL turns away other programs' opens, but not those of root; the lock turns away
+    // every program that locks before use, this tool included, whoever runs it.
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        openError = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(handle);
+        return false;
+    }
+    ::ioctl(handle, TIOCEXCL);
+    fd = handle;
+
+    if (!Configure(baudRate)) {
+        openError = errno != 0 ? errno : EINVAL;
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::Configure(int baudRate)
+{
+    if (fd < 0) return false;
+    const speed_t speed = SpeedOf(baudRate);
+    if (speed == B0) {
+        errno = EINVAL;
+        return false;
+    }
+
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) return false;
+    ::cfmakeraw(&settings);
+    settings.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Reads wait in poll(), which can express any time-out; VMIN 1 makes an empty
+    // non-blocking read report EAGAIN rather than a 0 that would look like a hang-up.
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0) return false;
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0) return false;
+
+    // tcsetattr succeeds when any part of the change was taken; check that all of it was.
+    termios applied{};
+    if (::tcgetattr(fd, &applied) != 0) return false;
+    if (::cfgetospeed(&applied) != speed ||
+        (::cfgetispeed(&applied) != speed && ::cfgetispeed(&applied) != B0) ||
+        (applied.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) != CS8) {
+        errno = EINVAL;
+        return false;
+    }
+    return SetTimeout(kConfigureTimeoutMs);
+}
+
+bool CSerialPort::SetTimeout(unsigned milliseconds)
+{
+    if (fd < 0) return false;
+    timeoutMs = milliseconds;
+    return true;
+}
+
+bool CSerialPort::WaitFor(short events, long long deadlineMs)
+{
+    for (;;) {
+        const long long left = std::max(0LL, deadlineMs - NowMs());
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, 3600000LL)));
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (ready == 0) {
+            if (left == 0) return false;
+            continue;
+        }
+        // A hang-up with data still waiting lets the data be read first.
+        if (entry.revents & events) return true;
+        return false;
+    }
+}
+
+void CSerialPort::Report(TraceDirection direction, const std::uint8_t* bytes, std::size_t count)
+{
+    if (trace && count > 0) trace(direction, bytes, count);
+}
+
+bool CSerialPort::WriteString(const std::string& text)
+{
+    return WriteBytes(text.data(), text.size());
+}
+
+bool CSerialPort::WriteBytes(const void* bytes, std::size_t count)
+{
+    if (fd < 0) return false;
+    const long long deadline = NowMs() + timeoutMs;
+    auto next = static_cast<const std::uint8_t*>(bytes);
+    std::size_t left = count;
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, left);
+        if (written > 0) {
+            Report(TraceDirection::Sent, next, static_cast<std::size_t>(written));
+            next += written;
+            left -= static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EAGAIN) {
+            if (!WaitFor(POLLOUT, deadline)) return false;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::ReadByte(std::uint8_t& byte)
+{
+    if (fd < 0) return false;
+    const long long deadline = NowMs() + timeoutMs;
+    for (;;) {
+        if (!WaitFor(POLLIN, deadline)) return false;
+        const ssize_t got = ::read(fd, &byte, 1);
+        if (got == 1) {
+            Report(TraceDirection::Received, &byte, 1);
+            return true;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        return false;  // hang-up or a device error
+    }
+}
+
+bool CSerialPort::ReadUntil(std::string& text, unsigned timeout, char terminator)
+{
+    if (!SetTimeout(timeout)) return false;
+    for (std::size_t count = 0; count < kMaxReadUntil; ++count) {
+        std::uint8_t byte = 0;
+        if (!ReadByte(byte)) return false;
+        text += static_cast<char>(byte);
+        if (static_cast<char>(byte) == terminator) return true;
+    }
+    return false;
+}
+
+bool CSerialPort::ReadExact(void* buffer, std::size_t count, unsigned timeout)
+{
+    if (!SetTimeout(timeout)) return false;
+    auto bytes = static_cast<std::uint8_t*>(buffer);
+    for (std::size_t i = 0; i < count; ++i)
+        if (!ReadByte(bytes[i])) return false;
+    return true;
+}
+
+void CSerialPort::Flush()
+{
+    if (fd < 0) return;
+    ::tcflush(fd, TCOFLUSH);
+    const long long deadline = NowMs() + kFlushLimitMs;
+    std::uint8_t discarded[256];
+    while (NowMs() < deadline) {
+        int waiting = 0;
+        if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) return;
+        const ssize_t got =
+            ::read(fd, discarded, std::min<std::size_t>(sizeof discarded, std::size_t(waiting)));
+        if (got > 0) {
+            Report(TraceDirection::Received, discarded, static_cast<std::size_t>(got));
+        } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            return;
+        }
+    }
+}
+
+void CSerialPort::Close()
+{
+    if (fd < 0) return;
+    // The exclusive flag belongs to the terminal, not to this descriptor: a pseudo-terminal
+    // that someone else keeps open would otherwise stay barred after we are gone.
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);  // releases the lock as well
+    fd = -1;
+}

@@ -1,0 +1,87 @@
+// One serial device with blocking, per-byte timed primitives. Every read asks for one byte
+// and waits at most the time-out in force, so a time-out limits the gap between two bytes,
+// never the length of a whole message. Operations report only success or failure: the
+// protocol layer says in words what went wrong.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+enum class TraceDirection { Sent, Received };
+
+// Called with every byte written or read while set; formatting is the caller's business.
+using SerialTrace =
+    std::function<void(TraceDirection direction, const std::uint8_t* bytes, std::size_t count)>;
+
+class CSerialPort {
+public:
+    // The time-out in force after every Open and Configure.
+    static constexpr unsigned kConfigureTimeoutMs = 5000;
+    // Flush gives up after this long, so a device that keeps sending cannot hold the tool.
+    static constexpr int kFlushLimitMs = 1000;
+    // ReadUntil gives up after this many bytes without the terminator: a device streaming
+    // data with no prompt would otherwise keep the read going for ever.
+    static constexpr std::size_t kMaxReadUntil = 65536;
+
+    CSerialPort() = default;
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens a device path ("/dev/ttyUSB0") for exclusive use and configures it: raw 8N1 at
+    // the rate, no flow control, time-out 5000 ms. A device that another program holds fails.
+    // After a failure GetOpenError tells the operating system's reason.
+    bool Open(const std::string& device, int baudRate);
+    // Sets the line to the rate (one of the rates in IsSupportedBaudRate) and the time-out to
+    // 5000 ms. The port stays open; bytes already received are kept.
+    bool Configure(int baudRate);
+    // One time-out for each byte read and for each whole write.
+    bool SetTimeout(unsigned milliseconds);
+    unsigned GetTimeout() const { return timeoutMs; }
+
+    // Write everything or fail; a write that cannot finish within the time-out fails.
+    bool WriteString(const std::string& text);
+    bool WriteBytes(const void* bytes, std::size_t count);
+
+    // Waits up to the time-out for one byte.
+    bool ReadByte(std::uint8_t& byte);
+    // Appends bytes to text (whatever it holds stays in front) until the terminator has been
+    // appended. Each byte may take up to timeoutMs, which stays in force afterwards.
+    bool ReadUntil(std::string& text, unsigned timeoutMs, char terminator);
+    // Fills count bytes; on failure the bytes already received stay in the buffer.
+    bool ReadExact(void* buffer, std::size_t count, unsigned timeoutMs);
+
+    // Discards pending output and drains the input, for at most kFlushLimitMs.
+    void Flush();
+    // Harmless when closed.
+    void Close();
+    bool IsOpen() const { return fd >= 0; }
+
+    // The errno of the last failed Open (ENODEV for a port number with no device), 0 after
+    // a successful one.
+    int GetOpenError() const { return openError; }
+    // The device of the last Open, successful or not.
+    const std::string& GetDevice() const { return device; }
+
+    void SetTrace(SerialTrace traceFunction) { trace = std::move(traceFunction); }
+
+private:
+    bool WaitFor(short events, long long deadlineMs);
+    void Report(TraceDirection direction, const std::uint8_t* bytes, std::size_t count);
+
+    int fd = -1;
+    unsigned timeoutMs = kConfigureTimeoutMs;
+    int openError = 0;
+    std::string device;
+    SerialTrace trace;
+};
+
+// The eight rates the unit and the tool use: 1200 to 115200.
+bool IsSupportedBaudRate(int baudRate);
+
+// "<device>: <reason>", with advice where the reason has a usual remedy (missing group
+// membership, another program holding the port). Shown on the line after the protocol's
+// own text.
+std::string DescribeOpenError(const std::string& device, int error);
