@@ -1,0 +1,84 @@
+// What the protocol tests share: a simulated unit on its own pseudo-terminal and a copy of
+// the protocol's waits short enough for failure paths to take milliseconds.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/Communications.h"
+#include "sim/SimUnit.h"
+
+inline CommTimings FastTimings()
+{
+    CommTimings t;
+    t.bannerTimeoutMs = 200;
+    t.commandTimeoutMs = 200;
+    t.promptAfterBaudMs = 200;
+    t.frameByteTimeoutMs = 20;
+    t.pingWindowMs = 100;
+    t.rebootWindowMs = 100;
+    t.rebootPauseMs = 5;
+    t.ackPolls = 5;
+    t.userBlockPolls = 5;
+    t.userBlockPollPauseMs = 2;
+    t.commandRetryPauseMs = 10;
+    t.flashStartPauseMs = 10;
+    t.flashRebootPauseMs = 10;
+    return t;
+}
+
+inline UnitConfig DefaultConfig()
+{
+    UnitConfig config;
+    SetDefaults(config);
+    return config;
+}
+
+class SimulatedUnitTest : public ::testing::Test {
+protected:
+    // A unit with other settings than the defaults; replaces the running one.
+    void StartUnit(const UnitConfig& config, const SimOptions& options = {})
+    {
+        unit = std::make_unique<CSimUnit>(config, options);
+        ASSERT_TRUE(unit->Start());
+    }
+    void SetUp() override { StartUnit(DefaultConfig()); }
+
+    std::string Device() const { return unit->DevicePath(); }
+
+    // Command mode reached with the unit's real waits, which cost nothing when it answers.
+    void Connect(CCommunications& comm, int baudRate = 57600)
+    {
+        ASSERT_TRUE(comm.EnterCommandMode(Device(), baudRate)) << comm.GetErrorText();
+    }
+
+    std::unique_ptr<CSimUnit> unit;
+};
+
+// A scratch file that is removed at the end of the test.
+class TempFile {
+public:
+    explicit TempFile(const std::vector<std::uint8_t>& bytes)
+    {
+        char pattern[] = "/tmp/weirlink-test-XXXXXX";
+        const int fd = ::mkstemp(pattern);
+        if (fd >= 0) ::close(fd);
+        path = pattern;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& Path() const { return path; }
+
+private:
+    std::string path;
+};
