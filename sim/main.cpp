@@ -131,13 +131,14 @@ int main(int argc, char** argv)
         std::perror("weirlink-sim: cannot create a pseudo-terminal");
         return 1;
     }
-    std::cout << unit.DevicePath() << std::endl;
+    // Announced before the path is printed: whoever reads the path can use "COM n" at once.
     std::string link;
     if (!noAnnounce) {
         link = unit.Announce();
         if (link.empty())
             std::cerr << "weirlink-sim: could not announce in " << SimAnnounceDir() << "\n";
     }
+    std::cout << unit.DevicePath() << std::endl;
     std::cerr << "weirlink-sim: simulated unit on " << unit.DevicePath() << " at "
               << unit.BaudRate() << " baud" << (link.empty() ? "" : ", announced as " + link)
               << "; Ctrl+C ends it" << std::endl;

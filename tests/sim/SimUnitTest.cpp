@@ -147,7 +147,7 @@ TEST_F(SimProgramTest, ServesItsConfigurationAsComOneAndLeavesNoTrace)
     ASSERT_TRUE(device.starts_with("/dev/pts/")) << device;
     const std::vector<SerialPortEntry> ports = ScanSerialPorts();
     ASSERT_FALSE(ports.empty());
-    EXPECT_EQ(ports[0].device, device);
+    ASSERT_EQ(ports[0].device, device);
     EXPECT_EQ(ports[0].label, "COM 1 (simulated unit)");
 
     CCommunications comm;
