@@ -156,6 +156,17 @@ std::string SimAnnounceDir()
     return "/tmp/weirlink-sim-" + std::to_string(::getuid());
 }
 
+void RemoveStaleAnnouncements(const std::string& folder)
+{
+    for (const std::string& name : ListNames(folder)) {
+        const std::string link = folder + "/" + name;
+        struct stat info {};
+        if (::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+            !IsLiveSimulator(link, name))
+            ::unlink(link.c_str());
+    }
+}
+
 std::string PortLabel(int number, const std::string& device, bool simulated)
 {
     std::string label = "COM " + std::to_string(number);

@@ -13,6 +13,10 @@
 // simulator's process id. $XDG_RUNTIME_DIR/weirlink-sim, or /tmp/weirlink-sim-<uid>.
 std::string SimAnnounceDir();
 
+// Removes the links of simulators that ended without cleaning up (killed, or their terminal
+// gone); a simulator calls it before it announces itself.
+void RemoveStaleAnnouncements(const std::string& folder);
+
 // The folders the scan looks at; tests point them at a fake tree.
 struct PortScanRoots {
     std::string devDir = "/dev";

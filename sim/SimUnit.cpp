@@ -503,6 +503,7 @@ std::string CSimUnit::Announce(const std::string& folder)
     struct stat info {};
     if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
         return "";
+    RemoveStaleAnnouncements(dir);
     const int instance = instances++;
     std::string link = dir + "/" + std::to_string(::getpid());
     if (instance > 0) link += "." + std::to_string(instance);

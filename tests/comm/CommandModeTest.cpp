@@ -285,7 +285,7 @@ TEST_F(CommandModeTest, SentConfigurationReadsBackFieldForField)
     const UnitConfig read = SendAndReadBack(sent);
     const UnitConfig expected = KeptByUnit(sent, unitBefore);
     EXPECT_EQ(Differences(read, expected), "");
-    EXPECT_EQ(read.smoothing[0].tcf, 0.95f);
+    EXPECT_EQ(float(read.smoothing[0].tcf), 0.95f);
     EXPECT_EQ(read.serialPort[1].sevenDataBits, 1);
     EXPECT_EQ(read.modbusAscii, 0);  // "MR 1" is RTU
 }
@@ -309,7 +309,7 @@ TEST_F(CommandModeTest, LinesThatAreNotSentLeaveTheUnitsValues)
     std::memcpy(expected.analogChannel, unitBefore.analogChannel, sizeof expected.analogChannel);
     expected.instrumentType[2] = InstrumentCulvert;
     StoreName(expected.instrumentName[1], "INACTIVE");
-    EXPECT_EQ(read.alarmRule[4].threshold2, 0);  // "RE 5 0" removes the unit's rule
+    EXPECT_EQ(int(read.alarmRule[4].threshold2), 0);  // "RE 5 0" removes the unit's rule
     EXPECT_EQ(Differences(read, expected), "");
     EXPECT_EQ(read.analogChannel[2].enabled, 2);
     EXPECT_EQ(read.modbusAscii, 1);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +103,14 @@ TEST_F(PortNamesTest, SimulatorsComeFirstThenRealDevicesByFamilyAndNumber)
     EXPECT_EQ(ResolvePortName("com1", roots), older.SlavePath());
     EXPECT_EQ(ResolvePortName("COM10", roots), "");
     EXPECT_EQ(ResolvePortName("/dev/ttyXYZ", roots), "/dev/ttyXYZ");
+
+    // A simulator about to announce itself clears away what dead ones left.
+    RemoveStaleAnnouncements(roots.simDir);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(roots.simDir))
+        left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{Pid() + ".1", Pid() + ".2"}));
 }
 
 TEST_F(PortNamesTest, ListsAlwaysOfferTheUsualNumbers)
