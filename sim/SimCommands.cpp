@@ -44,6 +44,13 @@ bool SetFlag(std::uint8_t& field, long value)
     return true;
 }
 
+bool SetByte(std::uint8_t& field, long value, long high = 255)
+{
+    if (!InRange(value, 0, high)) return false;
+    field = static_cast<std::uint8_t>(value);
+    return true;
+}
+
 std::optional<long> ParseNumber(std::string_view token)
 {
     long value = 0;
@@ -184,23 +191,13 @@ const NumericCommand kNumericCommands[] = {
      }},
     {"SP", 4, SetPort},
     {"SF", 1, [](UnitConfig& c, const Args& a) { return SetFlag(c.configPortFlowControl, a[0]); }},
-    {"MA", 1,
-     [](UnitConfig& c, const Args& a) {
-         if (!IsByte(a[0])) return false;
-         c.modbusAddress = static_cast<std::uint8_t>(a[0]);
-         return true;
-     }},
+    {"MA", 1, [](UnitConfig& c, const Args& a) { return SetByte(c.modbusAddress, a[0]); }},
     // "MR 0" is ASCII, the stored flag's inverse.
     {"MR", 1,
      [](UnitConfig& c, const Args& a) {
          return InRange(a[0], 0, 1) && SetFlag(c.modbusAscii, a[0] == 0 ? 1 : 0);
      }},
-    {"MF", 1,
-     [](UnitConfig& c, const Args& a) {
-         if (!IsByte(a[0])) return false;
-         c.modbusAltPort = static_cast<std::uint8_t>(a[0]);
-         return true;
-     }},
+    {"MF", 1, [](UnitConfig& c, const Args& a) { return SetByte(c.modbusAltPort, a[0]); }},
     {"SA", 1,
      [](UnitConfig& c, const Args& a) {
          if (!InRange(a[0], 0, 1)) return false;
@@ -245,12 +242,7 @@ const NumericCommand kNumericCommands[] = {
      }},
     {"RC", 6, SetRuleCondition},
     {"LB", 1, [](UnitConfig& c, const Args& a) { return SetFlag(c.lcdBacklight, a[0]); }},
-    {"LC", 1,
-     [](UnitConfig& c, const Args& a) {
-         if (!IsByte(a[0])) return false;
-         c.lcdCycleTime = static_cast<std::uint8_t>(a[0]);
-         return true;
-     }},
+    {"LC", 1, [](UnitConfig& c, const Args& a) { return SetByte(c.lcdCycleTime, a[0]); }},
     {"LD", 6,
      [](UnitConfig& c, const Args& a) {
          for (long value : a)
@@ -258,12 +250,7 @@ const NumericCommand kNumericCommands[] = {
          for (int i = 0; i < 6; ++i) SetFlag(c.lcdShow[i], a[i]);
          return true;
      }},
-    {"TM", 1,
-     [](UnitConfig& c, const Args& a) {
-         if (!InRange(a[0], 0, 2)) return false;
-         c.totalizerMode = static_cast<std::uint8_t>(a[0]);
-         return true;
-     }},
+    {"TM", 1, [](UnitConfig& c, const Args& a) { return SetByte(c.totalizerMode, a[0], 2); }},
 };
 
 std::optional<Args> Numbers(const std::vector<std::string_view>& tokens, std::size_t count)

@@ -236,8 +236,7 @@ TEST_F(CommandModeTest, HandshakeTakesAnyPromptAndUpToThreeTries)
     EXPECT_EQ(unit->Log().lines, (std::vector<std::string>{"OK", "OK"}));
     comm.ClosePort();
 
-    faults.lineFaults = {{"OK", 0, -1, SimLineFault::Kind::EchoOnly}};
-    unit->SetFaults(faults);
+    FaultLines("OK", SimLineFault::Kind::EchoOnly);
     unit->ClearLog();
     EXPECT_FALSE(comm.EnterCommandMode(Device(), 57600));
     EXPECT_EQ(comm.GetErrorText(), "The command \"OK\" failed.");
@@ -246,9 +245,7 @@ TEST_F(CommandModeTest, HandshakeTakesAnyPromptAndUpToThreeTries)
 
 TEST_F(CommandModeTest, OnlyTheUnitsAnswerCanAcknowledgeALine)
 {
-    SimFaults faults;
-    faults.lineFaults = {{"SN 0", 0, -1, SimLineFault::Kind::ErrorReply}};
-    unit->SetFaults(faults);
+    FaultLines("SN 0", SimLineFault::Kind::ErrorReply);
     CCommunications comm;
     Connect(comm);
 
@@ -267,9 +264,7 @@ TEST_F(CommandModeTest, OnlyTheUnitsAnswerCanAcknowledgeALine)
 
 TEST_F(CommandModeTest, ALineWithoutPromptFailsAfterTheTimeOut)
 {
-    SimFaults faults;
-    faults.lineFaults = {{"LC", 0, 1, SimLineFault::Kind::EchoOnly}};
-    unit->SetFaults(faults);
+    FaultLines("LC", SimLineFault::Kind::EchoOnly, 1);
     CCommunications comm(FastTimings());
     Connect(comm);
     EXPECT_FALSE(comm.SendCommand("LC 5"));
@@ -381,8 +376,7 @@ TEST_F(CommandModeTest, DamagedImagesFailInTheirOwnWords)
     EXPECT_TRUE(none.empty());
     comm.ClosePort();
 
-    faults.lineFaults = {{"PS", 0, -1, SimLineFault::Kind::Silent}};
-    unit->SetFaults(faults);
+    FaultLines("PS", SimLineFault::Kind::Silent);
     CCommunications fast(FastTimings());
     Connect(fast);
     EXPECT_FALSE(fast.QuerySettings(none));
@@ -425,9 +419,7 @@ TEST_F(CommandModeTest, ApplyHardwareFailuresInTheirOwnWords)
     // No echo of "SH".
     UnitConfig config = DefaultConfig();
     StartUnit(config, options);
-    SimFaults faults;
-    faults.lineFaults = {{"SH", 0, -1, SimLineFault::Kind::Silent}};
-    unit->SetFaults(faults);
+    FaultLines("SH", SimLineFault::Kind::Silent);
     Connect(comm);
     EXPECT_FALSE(comm.ApplyHardware(57600));
     EXPECT_EQ(comm.GetErrorText(), kApplyHardwareText);

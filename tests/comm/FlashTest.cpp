@@ -74,9 +74,7 @@ TEST_F(FlashTest, PingTellsTheBootloadersTextAndBlockSize)
 
 TEST_F(FlashTest, FlashModeFailuresInTheirOwnWords)
 {
-    SimFaults faults;
-    faults.lineFaults = {{"SX", 0, 1, SimLineFault::Kind::ErrorReply}};
-    unit->SetFaults(faults);
+    FaultLines("SX", SimLineFault::Kind::ErrorReply, 1);
     CCommunications comm(FastTimings());
     Connect(comm);
     EXPECT_FALSE(comm.InitFlash(115200));

@@ -53,6 +53,14 @@ protected:
 
     std::string Device() const { return unit->DevicePath(); }
 
+    // The unit misbehaves on lines that start with the prefix, `times` times (-1: always).
+    void FaultLines(const std::string& prefix, SimLineFault::Kind kind, int times = -1)
+    {
+        SimFaults faults;
+        faults.lineFaults = {{prefix, 0, times, kind}};
+        unit->SetFaults(faults);
+    }
+
     // Command mode reached with the unit's real waits, which cost nothing when it answers.
     void Connect(CCommunications& comm, int baudRate = 57600)
     {
