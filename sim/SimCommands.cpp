@@ -290,23 +290,16 @@ bool SetName(std::string_view rest, UnitConfig& config)
     return true;
 }
 
-bool SetModel(const std::vector<std::string_view>& tokens, UnitConfig& config)
+// "SI n WORD", "RO n WORD": item n of count takes the code the word stands for.
+template <class Lookup, class Store>
+bool SetFromWord(const std::vector<std::string_view>& tokens, long count, Lookup lookup,
+                 Store store)
 {
     if (tokens.size() != 3) return false;
     const std::optional<long> number = ParseNumber(tokens[1]);
-    const std::optional<std::uint8_t> model = ModelCode(tokens[2]);
-    if (!number || !InRange(*number, 1, 3) || !model) return false;
-    config.instrumentType[*number - 1] = *model;
-    return true;
-}
-
-bool SetCombine(const std::vector<std::string_view>& tokens, UnitConfig& config)
-{
-    if (tokens.size() != 3) return false;
-    const std::optional<long> number = ParseNumber(tokens[1]);
-    const std::optional<std::uint8_t> combine = CombineCode(tokens[2]);
-    if (!number || !InRange(*number, 1, 8) || !combine) return false;
-    config.alarmRule[*number - 1].combine = *combine;
+    const std::optional<std::uint8_t> code = lookup(tokens[2]);
+    if (!number || !InRange(*number, 1, count) || !code) return false;
+    store(*number - 1, *code);
     return true;
 }
 
@@ -353,8 +346,13 @@ bool ApplyCommandLine(std::string_view line, UnitConfig& config, SimSession& ses
         return true;
     }
     if (code == "SN") return line.size() > 3 && SetName(line.substr(3), config);
-    if (code == "SI") return SetModel(tokens, config);
-    if (code == "RO") return SetCombine(tokens, config);
+    if (code == "SI")
+        return SetFromWord(tokens, 3, ModelCode,
+                           [&](long i, std::uint8_t model) { config.instrumentType[i] = model; });
+    if (code == "RO")
+        return SetFromWord(tokens, 8, CombineCode, [&](long i, std::uint8_t combine) {
+            config.alarmRule[i].combine = combine;
+        });
     if (code == "SU") return SetUnitCode(tokens, config, session);
     if (code == "SS") {
         if (tokens.size() != 1) return false;
