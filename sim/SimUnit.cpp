@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "comm/Communications.h"
 #include "comm/PortNames.h"
 #include "config/Checksum.h"
 #include "config/ConfigImage.h"
@@ -24,16 +25,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The unit's own words around what the tool looks for.
 constexpr char kBannerStart[] = "\r\nWeirlink data hub, software 2.14\r\n";
-constexpr char kBannerMarker[] = "[ENTERED CONTROL MODE]\r\n";
-constexpr char kOkReply[] = "OK\r\n>";
-constexpr char kErrorReply[] = "ERROR\r\n>";  // carries no "OK"
+const std::string kOkReply = std::string(kAcknowledgement) + "\r\n" + kPrompt;
+const std::string kErrorReply = std::string("ERROR\r\n") + kPrompt;  // carries no "OK"
 constexpr char kImageIntro[] = "Configuration image follows\r\n";
 constexpr char kNoImageText[] = "No configuration stored\r\n";
 constexpr char kImageEnd[] = "?>";
-constexpr char kReadyForFlash[] = "Ready for flash...\r\n";
 constexpr std::size_t kMaxLine = 512;
-constexpr std::uint32_t kUserBlockEnd = 0x40000;
 constexpr std::uint8_t kNak = 0x15;
 constexpr std::uint32_t kPingValueHigh = 0xB0070000;  // the tool must ignore the high half
 
@@ -53,7 +52,7 @@ std::string EncodeFrame(std::uint8_t type, std::uint8_t status, std::uint32_t va
                         const std::string& data)
 {
     std::string frame;
-    frame += '\x7E';
+    frame += static_cast<char>(kFrameStart);
     frame += static_cast<char>(type);
     frame += static_cast<char>(status);
     PutLittleEndian(frame, static_cast<std::uint32_t>(data.size()), 2);
@@ -230,7 +229,7 @@ void CSimUnit::State::Receive(const std::uint8_t* bytes, std::size_t count)
         const std::uint8_t byte = bytes[i];
         if (mode == Mode::Boot) {
             FrameByte(byte);
-        } else if (byte == 0x04) {
+        } else if (byte == kWakeUpByte) {
             Banner();
         } else if (mode == Mode::Command) {
             if (byte == '\n') {
@@ -249,8 +248,8 @@ void CSimUnit::State::Banner()
     line.clear();
     session = {};
     std::string banner = kBannerStart;
-    if (!faults.bannerWithoutMarker) banner += kBannerMarker;
-    Say(banner + ">");
+    if (!faults.bannerWithoutMarker) banner += std::string(kCommandModeMarker) + "\r\n";
+    Say(banner + kPrompt);
 }
 
 std::optional<SimLineFault::Kind> CSimUnit::State::TakeLineFault(const std::string& text)
@@ -323,7 +322,7 @@ void CSimUnit::State::StartBootloader(const std::string& text)
         Say(kErrorReply);
         return;
     }
-    Say(kReadyForFlash);
+    Say(std::string(kReadyForFlash) + "\r\n");
     rate = static_cast<int>(newRate);
     mode = Mode::Boot;
     frame.clear();
@@ -334,11 +333,11 @@ void CSimUnit::State::StartBootloader(const std::string& text)
 void CSimUnit::State::FrameByte(std::uint8_t byte)
 {
     if (dead) return;
-    if (frame.empty() && byte != 0x7E) return;  // noise between frames
+    if (frame.empty() && byte != kFrameStart) return;  // noise between frames
     frame.push_back(byte);
     if (frame.size() < 9) return;
     const std::size_t length = GetLittleEndian(&frame[3], 2);
-    if (length > 1492) {
+    if (length > kFrameMaxData) {
         ++log.badFrames;
         frame.clear();
         return;
@@ -358,29 +357,30 @@ void CSimUnit::State::HandleFrame()
     const std::uint32_t value = GetLittleEndian(&frame[5], 4);
     const std::size_t length = GetLittleEndian(&frame[3], 2);
     switch (type) {
-        case 1: {
+        case FramePing: {
             ++log.pings;
             Monitor("frame: ping");
             if (faults.pingSilent) return;
             const std::string text = faults.pingEmptyReply ? "" : options.bootText + '\0';
-            Say(EncodeFrame(1, 0, kPingValueHigh | options.blockSize, text));
+            Say(EncodeFrame(FramePing, 0, kPingValueHigh | options.blockSize, text));
             return;
         }
-        case 2:
-        case 4: HandleDataFrame(type, value, &frame[9], length); return;
-        case 6:
+        case FrameData:
+        case FrameDataAlternate: HandleDataFrame(type, value, &frame[9], length); return;
+        case FrameReboot:
             ++log.reboots;
             Monitor("frame: reboot");
             if (faults.rebootSilent) return;
-            if (faults.rebootWrongTypeFirst) Say(EncodeFrame(1, 0, 0, ""));
-            Say(EncodeFrame(6, 0, 0, ""));
+            if (faults.rebootWrongTypeFirst) Say(EncodeFrame(FramePing, 0, 0, ""));
+            Say(EncodeFrame(FrameReboot, 0, 0, ""));
             mode = Mode::Idle;
             rate = ConfigPortRate();
             return;
-        case 9:
+        case FrameUserBlock:
             ++log.userBlockQueries;
             Monitor("frame: user block query");
-            if (!faults.userBlockSilent) Say(EncodeFrame(9, 0, options.userBlockAddress, ""));
+            if (!faults.userBlockSilent)
+                Say(EncodeFrame(FrameUserBlock, 0, options.userBlockAddress, ""));
             return;
         default: return;
     }
@@ -407,7 +407,8 @@ void CSimUnit::State::HandleDataFrame(std::uint8_t type, std::uint32_t offset,
         bool touchedUserBlock = false;
         for (std::size_t i = 0; i < length; ++i) {
             const std::size_t address = offset + i;
-            if (type == 4 && address >= options.userBlockAddress && address < kUserBlockEnd)
+            if (type == FrameDataAlternate && address >= options.userBlockAddress &&
+                address < kUserBlockEnd)
                 touchedUserBlock = true;
             else
                 flash[address] = data[i];
@@ -420,7 +421,7 @@ void CSimUnit::State::HandleDataFrame(std::uint8_t type, std::uint32_t offset,
     Monitor("frame: data at " + std::to_string(offset) + ", " + std::to_string(length) +
             " bytes, " + (accept ? "acknowledged" : "refused"));
 
-    const std::string reply = EncodeFrame(type, accept ? 6 : kNak, offset, "");
+    const std::string reply = EncodeFrame(type, accept ? kFrameAcknowledge : kNak, offset, "");
     if (accept && corruptAcksLeft > 0) {
         --corruptAcksLeft;
         std::string damaged = reply;
