@@ -141,22 +141,4 @@ TEST(PortNameParsing, ComNumbers)
     for (const auto& c : cases) EXPECT_EQ(ParseComNumber(c.text), c.number) << c.text;
 }
 
-TEST(PortNameParsing, AnnounceFolderFollowsTheRuntimeDirectory)
-{
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string previous = saved != nullptr ? saved : "";
-
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
-    EXPECT_EQ(SimAnnounceDir(), "/run/user/1234/weirlink-sim");
-    ::unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(SimAnnounceDir(), "/tmp/weirlink-sim-" + std::to_string(::getuid()));
-    ::setenv("XDG_RUNTIME_DIR", "", 1);
-    EXPECT_EQ(SimAnnounceDir(), "/tmp/weirlink-sim-" + std::to_string(::getuid()));
-
-    if (saved != nullptr)
-        ::setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
-    else
-        ::unsetenv("XDG_RUNTIME_DIR");
-}
-
 }  // namespace
