@@ -9,8 +9,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "comm/Frame.h"
 #include "comm/SerialPort.h"
@@ -48,7 +50,8 @@ inline constexpr char kCommandModeMarker[] = "[ENTERED CONTROL MODE]";
 inline constexpr char kAcknowledgement[] = "OK";
 inline constexpr char kReadyForFlash[] = "Ready for flash...";
 
-// The unit's user block lies below this address; a download never writes it.
+// The unit's user block ends here; it starts at the address the unit reports, and a
+// download that keeps it sends nothing in between.
 inline constexpr std::uint32_t kUserBlockEnd = 0x40000;
 // How far a download may write when no user block was asked for.
 inline constexpr std::uint32_t kFlashRegionEnd = 0x100000;
@@ -139,12 +142,16 @@ public:
     // The type of the first good frame within the window, 0 when none. A poll that began
     // inside the window may end after it.
     int WaitForFrame(int windowMs);
+    // Asks the bootloader who it is; true when any frame answers within the window. A reply
+    // with data updates bootInfo.
     bool Ping();
     // Sends the file in acknowledged blocks of the size the last ping reported (at most
     // 1024). With userBlockMode, files longer than 0x40000 bytes skip the unit's user block.
     bool Download(const std::string& path, bool userBlockMode);
+    // Restarts the unit; true only when the first frame to come back is the reboot reply.
     bool Reboot();
 
+    // The port itself, for a trace of the bytes (SetTrace).
     CSerialPort& Port() { return port; }
     const CommTimings& Timings() const { return timings; }
 
