@@ -234,7 +234,7 @@ void CSimUnit::State::Receive(const std::uint8_t* bytes, std::size_t count)
         } else if (mode == Mode::Command) {
             if (byte == '\n') {
                 HandleLine();
-            } else if (byte != '\r') {
+            } else if (byte != '\r' && line.size() <= kMaxLine) {  // longer lines are refused
                 line += static_cast<char>(byte);
             }
         }
