@@ -5,32 +5,12 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <string>
 
 #include "comm/PortNames.h"
-#include "config/ConfigImage.h"
+#include "config/ConfigFile.h"
 #include "sim/SimUnit.h"
-
-namespace {
-
-bool LoadConfig(const std::string& path, UnitConfig& config)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::cerr << "weirlink-sim: cannot open " << path << "\n";
-        return false;
-    }
-    std::string error;
-    if (!ReadConfigImage(config, in, error)) {
-        std::cerr << "weirlink-sim: " << path << ": " << error << "\n";
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -117,7 +97,11 @@ int main(int argc, char** argv)
 
     UnitConfig config;
     SetDefaults(config);
-    if (!configPath.empty() && !LoadConfig(configPath, config)) return 1;
+    std::string error;
+    if (!configPath.empty() && !LoadConfigFile(config, configPath, error)) {
+        std::cerr << "weirlink-sim: " << error << "\n";
+        return 1;
+    }
 
     // The unit's thread must not take the signals: they end the program here.
     sigset_t signals;
