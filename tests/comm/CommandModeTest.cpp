@@ -172,7 +172,9 @@ TEST_F(CommandModeTest, ConnectsByDeviceAndByComNumber)
     ::setenv("XDG_RUNTIME_DIR", folder, 1);
     const std::string link = unit->Announce();
     ASSERT_FALSE(link.empty());
-    ASSERT_EQ(ScanSerialPorts().front().label, "COM 1 (simulated unit)");
+    const std::vector<SerialPortEntry> ports = ScanSerialPorts();
+    ASSERT_FALSE(ports.empty());
+    ASSERT_EQ(ports[0].label, "COM 1 (simulated unit)");
     EXPECT_TRUE(comm.EnterCommandMode(1, 57600)) << comm.GetErrorText();
     comm.ClosePort();
     unit->Unannounce();
