@@ -167,9 +167,7 @@ TEST_F(CommandModeTest, ConnectsByDeviceAndByComNumber)
     comm.ClosePort();
 
     // A simulator that announced itself is COM 1.
-    char folder[] = "/tmp/weirlink-runtime-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    ::setenv("XDG_RUNTIME_DIR", folder, 1);
+    TempRuntimeFolder runtime;
     const std::string link = unit->Announce();
     ASSERT_FALSE(link.empty());
     const std::vector<SerialPortEntry> ports = ScanSerialPorts();
@@ -179,8 +177,6 @@ TEST_F(CommandModeTest, ConnectsByDeviceAndByComNumber)
     comm.ClosePort();
     unit->Unannounce();
     EXPECT_FALSE(std::filesystem::exists(link));
-    std::filesystem::remove_all(folder);
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(CommandModeTest, OpenFailuresNameTheDeviceAndTheReason)

@@ -15,6 +15,7 @@
 
 #include "comm/PortNames.h"
 #include "sim/Pty.h"
+#include "tests/comm/SimulatedUnit.h"
 
 namespace {
 
@@ -24,14 +25,10 @@ class PortNamesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/weirlink-ports-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        roots = {root + "/dev", root + "/sys/class/tty", root + "/sim"};
+        ASSERT_FALSE(root.empty());
         for (const std::string& dir : {roots.devDir, roots.sysTtyDir, roots.simDir})
             fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(root); }
 
     // A device node (a plain file will do: the scan never opens real devices) and its sysfs
     // entry: with hardware behind it, and with the port type the driver reports.
@@ -56,8 +53,9 @@ protected:
 
     std::string Pid() const { return std::to_string(::getpid()); }
 
-    std::string root;
-    PortScanRoots roots;
+    TempFolder scratch;
+    const std::string root = scratch.Path();
+    PortScanRoots roots{root + "/dev", root + "/sys/class/tty", root + "/sim"};
 };
 
 TEST_F(PortNamesTest, SimulatorsComeFirstThenRealDevicesByFamilyAndNumber)

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -89,4 +90,32 @@ public:
 
 private:
     std::string path;
+};
+
+// A scratch folder, removed with all it holds at the end of the test.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char pattern[] = "/tmp/weirlink-test-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) path = pattern;
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path; }
+
+private:
+    std::string path;
+};
+
+// The test's own runtime folder: the simulators announced there are the test's alone.
+class TempRuntimeFolder : public TempFolder {
+public:
+    TempRuntimeFolder() { ::setenv("XDG_RUNTIME_DIR", Path().c_str(), 1); }
+    ~TempRuntimeFolder() { ::unsetenv("XDG_RUNTIME_DIR"); }
 };

@@ -18,6 +18,7 @@
 #include "comm/PortNames.h"
 #include "config/ConfigImage.h"
 #include "sim/SimUnit.h"
+#include "tests/comm/SimulatedUnit.h"
 
 namespace {
 
@@ -76,21 +77,12 @@ TEST(SimUnitLine, AfterARateChangeTheToolMustFollow)
 // The program run as a person runs it, with its own runtime folder.
 class SimProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/weirlink-simprog-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    }
     void TearDown() override
     {
         if (pid > 0) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
         }
-        fs::remove_all(folder);
-        ::unsetenv("XDG_RUNTIME_DIR");
     }
 
     // Starts the program; returns the first line it prints.
@@ -128,7 +120,8 @@ protected:
         return status;
     }
 
-    std::string folder;
+    TempRuntimeFolder runtime;
+    const std::string folder = runtime.Path();
     pid_t pid = 0;
 };
 
