@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "config/NumberText.h"
+#include "config/Quantities.h"
+#include "config/SettingNames.h"
 
 QString RecordText(const char* field, std::size_t size)
 {
@@ -29,6 +31,18 @@ int SelectedIndexOr(const QComboBox* list, int stored)
 {
     const int index = list->currentIndex();
     return index >= 0 ? index : stored;
+}
+
+void FillInstrumentList(QComboBox* list)
+{
+    list->clear();
+    for (int instrument = 1; instrument <= 3; ++instrument)
+        list->addItem(QString::asprintf(kInstrumentListFormat, instrument));
+}
+
+QString StoredValueText(std::int32_t stored, int unitCode)
+{
+    return QString::fromStdString(FormatValue(ToDisplayUnits(stored, unitCode)));
 }
 
 double FieldDecimal(const QString& text) { return ReadDecimal(text.toStdString()); }

@@ -34,6 +34,13 @@ void SelectListIndex(QComboBox* list, int index);
 // that has no entry in a list (possible only from a file or a unit) survives a store.
 int SelectedIndexOr(const QComboBox* list, int stored);
 
+// Empties the list and offers "Ins 1", "Ins 2" and "Ins 3".
+void FillInstrumentList(QComboBox* list);
+
+// A measured value of the record (base units) as shown in a field: in the display unit,
+// "--" for the missing-value mark.
+QString StoredValueText(std::int32_t stored, int unitCode);
+
 // The page's field texts read as numbers, in the C locale.
 double FieldDecimal(const QString& text);
 long FieldInteger(const QString& text);
