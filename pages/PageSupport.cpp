@@ -1,6 +1,9 @@
 #include "pages/PageSupport.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
 #include <cstring>
 
 #include "config/NumberText.h"
@@ -33,6 +36,18 @@ int SelectedIndexOr(const QComboBox* list, int stored)
     return index >= 0 ? index : stored;
 }
 
+void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls)
+{
+    for (const auto& [control, name] : controls) control->setObjectName(name);
+}
+
+QPushButton* NewPageButton(const QString& text)
+{
+    auto* button = new QPushButton(text);
+    button->setAutoDefault(false);
+    return button;
+}
+
 void FillInstrumentList(QComboBox* list)
 {
     list->clear();
@@ -40,9 +55,51 @@ void FillInstrumentList(QComboBox* list)
         list->addItem(QString::asprintf(kInstrumentListFormat, instrument));
 }
 
+void FillQuantityList(QComboBox* list, std::span<const std::uint8_t> codes)
+{
+    list->clear();
+    for (std::uint8_t code : codes) list->addItem(Latin1(DataTypeName(code)));
+}
+
+void SelectQuantity(QComboBox* list, std::span<const std::uint8_t> codes, int dataType)
+{
+    const auto found = std::ranges::find(codes, dataType);
+    list->setCurrentIndex(found != codes.end() ? static_cast<int>(found - codes.begin()) : 0);
+}
+
+int SelectedQuantity(const QComboBox* list, std::span<const std::uint8_t> codes)
+{
+    return codes[static_cast<std::size_t>(std::max(list->currentIndex(), 0))];
+}
+
+int DisplayUnitOf(const UnitConfig& config, int dataType)
+{
+    return config.unitCode[QuantityKindOf(dataType)];
+}
+
 QString StoredValueText(std::int32_t stored, int unitCode)
 {
     return QString::fromStdString(FormatValue(ToDisplayUnits(stored, unitCode)));
+}
+
+double FieldValue(const QString& text)
+{
+    if (text.trimmed() == QString::fromStdString(FormatValue(kMissingValue))) return kMissingValue;
+    return FieldDecimal(text);
+}
+
+QLabel* NewUnitsLabel()
+{
+    auto* label = new QLabel(QStringLiteral("units"));
+    const QFontMetrics metrics = label->fontMetrics();
+    int width = metrics.horizontalAdvance(label->text());
+    for (int unit = 0; unit <= 0xFF; ++unit) {  // unit codes are bytes
+        const char* abbreviation = UnitAbbreviation(unit);
+        if (std::strcmp(abbreviation, kUnknownUnitsText) != 0)
+            width = std::max(width, metrics.horizontalAdvance(Latin1(abbreviation)));
+    }
+    label->setMinimumWidth(width);
+    return label;
 }
 
 double FieldDecimal(const QString& text) { return ReadDecimal(text.toStdString()); }

@@ -4,8 +4,16 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <utility>
+
+#include "config/UnitConfig.h"
 
 class QComboBox;
+class QLabel;
+class QPushButton;
+class QWidget;
 
 // A NUL-terminated Latin-1 field of the record (it may lack the NUL: then all `size` bytes).
 QString RecordText(const char* field, std::size_t size);
@@ -34,12 +42,37 @@ void SelectListIndex(QComboBox* list, int index);
 // that has no entry in a list (possible only from a file or a unit) survives a store.
 int SelectedIndexOr(const QComboBox* list, int stored);
 
+// Gives controls the names that tests find them by.
+void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls);
+
+// A push button of a page. It never becomes the main window's default button, so Enter in a
+// field of the page presses nothing.
+QPushButton* NewPageButton(const QString& text);
+
 // Empties the list and offers "Ins 1", "Ins 2" and "Ins 3".
 void FillInstrumentList(QComboBox* list);
+
+// Lists of data-type codes, shown by their names. A code a list does not offer selects its
+// first entry.
+void FillQuantityList(QComboBox* list, std::span<const std::uint8_t> codes);
+void SelectQuantity(QComboBox* list, std::span<const std::uint8_t> codes, int dataType);
+int SelectedQuantity(const QComboBox* list, std::span<const std::uint8_t> codes);
+
+// The display unit the record chose for a data type's quantity kind.
+int DisplayUnitOf(const UnitConfig& config, int dataType);
 
 // A measured value of the record (base units) as shown in a field: in the display unit,
 // "--" for the missing-value mark.
 QString StoredValueText(std::int32_t stored, int unitCode);
+
+// A field showing a measured value, read back in display units: the "--" the page shows for
+// the missing-value mark reads as the mark again, so a store keeps it; any other text reads
+// as a number (FieldDecimal).
+double FieldValue(const QString& text);
+
+// A label for the unit after a value, "units" until the page loads. It is as wide as the
+// widest abbreviation of a known unit, so the page keeps its layout whatever unit it shows.
+QLabel* NewUnitsLabel();
 
 // The page's field texts read as numbers, in the C locale.
 double FieldDecimal(const QString& text);
