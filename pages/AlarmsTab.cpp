@@ -1,6 +1,380 @@
 #include "pages/AlarmsTab.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <initializer_list>
+#include <iterator>
+
+#include "config/AlarmText.h"
+#include "config/Quantities.h"
+#include "dialogs/UserPrompts.h"
+#include "pages/PageSupport.h"
+
+namespace {
+
+constexpr int kRuleCount = static_cast<int>(std::size(UnitConfig{}.alarmRule));
+
+const char kMaxAlarmsText[] =
+    "Error, the maximum number of alarms have been entered.  Please delete another alarm "
+    "condition.";
+
+// The comparison list, in the order of the comparison codes 1..5.
+const char* const kComparisonTexts[] = {">", "<", ">=", "<=", "=="};
+// The join list, in the order of the combine codes 7..9.
+const char* const kJoinTexts[] = {"AND", "OR", "N/A"};
+constexpr int kJoinAnd = AlarmCombineAnd - AlarmCombineAnd;
+constexpr int kJoinOr = AlarmCombineOr - AlarmCombineAnd;
+constexpr int kJoinNone = AlarmCombineNone - AlarmCombineAnd;
+
+// The sampler pulse counts the totalized flow.
+constexpr std::uint8_t kTotalizedFlow = 8;
+
+QComboBox* NewList(std::initializer_list<const char*> texts = {})
+{
+    auto* list = new QComboBox;
+    for (const char* text : texts) list->addItem(QString::fromLatin1(text));
+    return list;
+}
+
+// Thresholds round half away from zero by the sign of the number as typed.
+std::int32_t StoredThreshold(const QString& text, int unit)
+{
+    const double typed = FieldValue(text);
+    return TruncateToInt32(FromDisplayUnits(typed, unit) + 0.5 * SignOf(typed));
+}
+
+}  // namespace
+
 CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(BuildParameters());
+    layout->addWidget(BuildSamplerPulse());
+    layout->addWidget(BuildCurrentAlarms());
+    layout->addStretch(1);
+    NameControls({{join, "join"},
+                  {latching, "latching"},
+                  {pulseInstrument, "pulseInstrument"},
+                  {pulseVolume, "pulseVolume"},
+                  {pulseUnits, "pulseUnits"},
+                  {rules, "rules"}});
+
     LoadFromConfig();
+}
+
+CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row, int number)
+{
+    ConditionRow condition{NewList(), NewList(), NewList(), new QLineEdit, NewUnitsLabel()};
+    const QString name = QStringLiteral("condition%1").arg(number);
+    NameControls({{condition.instrument, name + "Instrument"},
+                  {condition.quantity, name + "Quantity"},
+                  {condition.compare, name + "Compare"},
+                  {condition.threshold, name + "Threshold"},
+                  {condition.units, name + "Units"}});
+    FillQuantityList(condition.quantity, alarmQuantities);
+    for (const char* text : kComparisonTexts) condition.compare->addItem(QString::fromLatin1(text));
+    condition.threshold->setMaximumWidth(
+        condition.threshold->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648.0")));
+
+    grid->addWidget(new QLabel(QStringLiteral("Condition %1:").arg(number)), row, 0);
+    grid->addWidget(condition.instrument, row, 1);
+    grid->addWidget(condition.quantity, row, 2);
+    grid->addWidget(condition.compare, row, 3);
+    grid->addWidget(condition.threshold, row, 4);
+    grid->addWidget(condition.units, row, 5);
+    connect(condition.quantity, &QComboBox::activated, this, &CAlarmsTab::UpdateUnitLabels);
+    return condition;
+}
+
+QWidget* CAlarmsTab::BuildParameters()
+{
+    auto* group = new QGroupBox(QStringLiteral("Alarm Parameters"));
+    auto* grid = new QGridLayout(group);
+    condition1 = AddConditionRow(grid, 0, 1);
+    join = NewList({kJoinTexts[0], kJoinTexts[1], kJoinTexts[2]});
+    grid->addWidget(join, 1, 1);
+    condition2 = AddConditionRow(grid, 2, 2);
+    grid->setColumnStretch(6, 1);
+
+    latching = new QCheckBox(QStringLiteral("Latching when triggered"));
+    auto* set = NewPageButton(QStringLiteral("Set Alarm Condition"));
+    grid->addWidget(latching, 3, 1, 1, 2);
+    grid->addWidget(set, 3, 3, 1, 4, Qt::AlignRight);
+
+    connect(join, &QComboBox::activated, this, &CAlarmsTab::OnJoinChange);
+    connect(set, &QPushButton::clicked, this, &CAlarmsTab::OnSetAlarmCondition);
+    return group;
+}
+
+QWidget* CAlarmsTab::BuildSamplerPulse()
+{
+    auto* group = new QGroupBox(QStringLiteral("Sampler Pulse"));
+    auto* row = new QHBoxLayout(group);
+    pulseInstrument = NewList();
+    pulseVolume = new QLineEdit;
+    pulseVolume->setMaximumWidth(condition1.threshold->maximumWidth());
+    pulseUnits = NewUnitsLabel();
+    auto* set = NewPageButton(QStringLiteral("Set Pulse Volume"));
+
+    row->addWidget(new QLabel(QStringLiteral("Instrument:")));
+    row->addWidget(pulseInstrument);
+    row->addSpacing(row->spacing() * 3);
+    row->addWidget(new QLabel(QStringLiteral("Pulse every:")));
+    row->addWidget(pulseVolume);
+    row->addWidget(pulseUnits);
+    row->addStretch(1);
+    row->addWidget(set);
+
+    connect(set, &QPushButton::clicked, this, &CAlarmsTab::OnSetPulseVolume);
+    return group;
+}
+
+QWidget* CAlarmsTab::BuildCurrentAlarms()
+{
+    auto* group = new QGroupBox(QStringLiteral("Current Alarms"));
+    auto* column = new QVBoxLayout(group);
+    rules = new QListWidget;
+    rules->setSelectionMode(QAbstractItemView::SingleSelection);
+    // All eight lines in sight, with room for the scroll bar that a long line brings.
+    rules->addItem(QStringLiteral("#"));
+    rules->setFixedHeight(rules->sizeHintForRow(0) * kRuleCount + rules->frameWidth() * 2 +
+                          rules->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    rules->clear();
+    auto* clear = NewPageButton(QStringLiteral("Clear Selected"));
+    column->addWidget(rules);
+    column->addWidget(clear, 0, Qt::AlignRight);
+
+    connect(rules, &QListWidget::itemSelectionChanged, this, &CAlarmsTab::LoadSelectedRule);
+    connect(clear, &QPushButton::clicked, this, &CAlarmsTab::OnClearSelected);
+    return group;
+}
+
+void CAlarmsTab::LoadFromConfig()
+{
+    const int remembered = SelectedSlot();
+    {
+        // The lines are rebuilt here; the selected rule is loaded once, below.
+        const QSignalBlocker quiet(rules);
+        rules->clear();
+        for (QComboBox* list : {condition1.instrument, condition2.instrument, pulseInstrument})
+            FillInstrumentList(list);
+        ResetConditionLists();
+        pulseInstrument->setCurrentIndex(0);
+        EnableCondition2(false);
+        const QString zero = QString::fromStdString(FormatValue(0));
+        condition1.threshold->setText(zero);
+        condition2.threshold->setText(zero);
+
+        for (int slot = 0; slot < kRuleCount; ++slot) {
+            const AlarmRule rule = config->alarmRule[slot];
+            rules->addItem(QString::fromLatin1(DescribeRuleSlot(slot + 1, rule, *config)));
+        }
+        rules->setCurrentRow(remembered >= 0 ? remembered : 0);
+    }
+    LoadSelectedRule();
+    UpdateUnitLabels();
+}
+
+void CAlarmsTab::LoadSelectedRule()
+{
+    const int slot = SelectedSlot();
+    if (slot < 0) return;
+
+    ResetConditionLists();
+    EnableCondition2(false);
+    latching->setChecked(false);
+
+    const AlarmRule rule = config->alarmRule[slot];
+    if (rule.enabled == 0) {
+        // Nothing to show: the threshold edits keep what was typed.
+    } else if (rule.compare1 == AlarmComparePulse) {
+        SelectListIndex(pulseInstrument, rule.instrument1);
+        pulseVolume->setText(QString::fromStdString(
+            FormatValue(ToDisplayUnits(rule.threshold1, PulseUnit()) / 1000)));
+    } else {
+        latching->setChecked(rule.latching != 0);
+        ShowCondition(condition1, rule.instrument1, rule.dataType1, rule.compare1, rule.threshold1);
+        // A join the list does not offer (from a file) shows none, and no second condition.
+        SelectListIndex(join, rule.combine - AlarmCombineAnd);
+        if (rule.combine == AlarmCombineAnd || rule.combine == AlarmCombineOr) {
+            ShowCondition(condition2, rule.instrument2, rule.dataType2, rule.compare2,
+                          rule.threshold2);
+            EnableCondition2(true);
+        }
+    }
+    // The labels and the instrument lists follow the quantities just selected, whichever
+    // kind of rule the line holds.
+    UpdateUnitLabels();
+}
+
+void CAlarmsTab::UpdateUnitLabels()
+{
+    const int quantity1 = DataTypeAt(condition1);
+    condition1.units->setText(Latin1(UnitAbbreviation(DisplayUnitOf(quantity1))));
+    condition1.instrument->setEnabled(!IsCombinedDataType(quantity1));
+
+    const int quantity2 = DataTypeAt(condition2);
+    condition2.units->setText(Latin1(UnitAbbreviation(DisplayUnitOf(quantity2))));
+    if (IsCombinedDataType(quantity2))
+        condition2.instrument->setEnabled(false);
+    else if (Condition2InUse())
+        condition2.instrument->setEnabled(true);
+
+    pulseUnits->setText(Latin1(UnitAbbreviation(PulseUnit())));
+}
+
+void CAlarmsTab::OnJoinChange()
+{
+    EnableCondition2(Condition2InUse());
+    // A combined quantity keeps its instrument list disabled.
+    UpdateUnitLabels();
+}
+
+void CAlarmsTab::OnSetAlarmCondition()
+{
+    const int slot = WritableSlot();
+    if (slot < 0) return;
+    // A list left without a selection by a value it does not offer keeps the slot's value.
+    const AlarmRule stored = config->alarmRule[slot];
+
+    AlarmRule rule{};
+    rule.enabled = 1;
+    rule.latching = latching->isChecked() ? 1 : 0;
+    rule.instrument1 =
+        static_cast<std::uint8_t>(SelectedIndexOr(condition1.instrument, stored.instrument1));
+    rule.dataType1 = static_cast<std::uint8_t>(DataTypeAt(condition1));
+    rule.compare1 =
+        static_cast<std::uint8_t>(SelectedIndexOr(condition1.compare, stored.compare1 - 1) + 1);
+    rule.threshold1 = StoredThreshold(condition1.threshold->text(), DisplayUnitOf(rule.dataType1));
+    rule.combine = static_cast<std::uint8_t>(
+        SelectedIndexOr(join, stored.combine - AlarmCombineAnd) + AlarmCombineAnd);
+    // Only a rule that uses its second condition carries one.
+    if (rule.combine == AlarmCombineAnd || rule.combine == AlarmCombineOr) {
+        rule.instrument2 =
+            static_cast<std::uint8_t>(SelectedIndexOr(condition2.instrument, stored.instrument2));
+        rule.dataType2 = static_cast<std::uint8_t>(DataTypeAt(condition2));
+        rule.compare2 =
+            static_cast<std::uint8_t>(SelectedIndexOr(condition2.compare, stored.compare2 - 1) + 1);
+        rule.threshold2 =
+            StoredThreshold(condition2.threshold->text(), DisplayUnitOf(rule.dataType2));
+    }
+    config->alarmRule[slot] = rule;
+    FinishWrite(slot);
+}
+
+void CAlarmsTab::OnSetPulseVolume()
+{
+    const int slot = WritableSlot();
+    if (slot < 0) return;
+    const AlarmRule stored = config->alarmRule[slot];
+
+    // The pulse rule watches the totalized flow; its volume is kept in thousandths of the
+    // volume base unit.
+    AlarmRule rule{};
+    rule.enabled = 1;
+    rule.instrument1 =
+        static_cast<std::uint8_t>(SelectedIndexOr(pulseInstrument, stored.instrument1));
+    rule.dataType1 = kTotalizedFlow;
+    rule.compare1 = AlarmComparePulse;
+    rule.combine = AlarmCombineNone;
+    rule.threshold1 =
+        TruncateToInt32(FromDisplayUnits(FieldDecimal(pulseVolume->text()), PulseUnit()) * 1000);
+    config->alarmRule[slot] = rule;
+    FinishWrite(slot);
+}
+
+void CAlarmsTab::OnClearSelected()
+{
+    const int slot = SelectedSlot();
+    if (slot < 0) return;
+    config->alarmRule[slot] = AlarmRule{};
+    LoadFromConfig();
+}
+
+int CAlarmsTab::SelectedSlot() const
+{
+    const QList<QListWidgetItem*> selected = rules->selectedItems();
+    return selected.isEmpty() ? -1 : rules->row(selected.first());
+}
+
+int CAlarmsTab::WritableSlot()
+{
+    const int slot = SelectedSlot();
+    if (slot >= kRuleCount) {
+        UserPrompts().ShowMessage(this, QString::fromLatin1(kMaxAlarmsText));
+        return -1;
+    }
+    return slot;
+}
+
+void CAlarmsTab::FinishWrite(int slot)
+{
+    if (slot < kRuleCount - 1) {
+        const QSignalBlocker quiet(rules);
+        rules->setCurrentRow(slot + 1);
+    }
+    LoadFromConfig();
+}
+
+void CAlarmsTab::ResetConditionLists()
+{
+    for (const ConditionRow* row : {&condition1, &condition2}) {
+        row->instrument->setCurrentIndex(0);
+        row->quantity->setCurrentIndex(0);
+        row->compare->setCurrentIndex(0);
+    }
+    join->setCurrentIndex(kJoinNone);
+}
+
+void CAlarmsTab::EnableCondition2(bool enable)
+{
+    condition2.instrument->setEnabled(enable);
+    condition2.quantity->setEnabled(enable);
+    condition2.compare->setEnabled(enable);
+    condition2.threshold->setEnabled(enable);
+}
+
+void CAlarmsTab::ShowCondition(const ConditionRow& row, int instrument, int dataType, int compare,
+                               std::int32_t threshold)
+{
+    const int unit = DisplayUnitOf(dataType);
+    SelectListIndex(row.instrument, instrument);
+    SelectQuantity(row.quantity, alarmQuantities, dataType);
+    // Codes without an entry (0 or above 5, from a file) show no comparison.
+    SelectListIndex(row.compare, compare - 1);
+    row.threshold->setText(StoredValueText(threshold, unit));
+    row.units->setText(Latin1(UnitAbbreviation(unit)));
+}
+
+int CAlarmsTab::DataTypeAt(const ConditionRow& row) const
+{
+    return SelectedQuantity(row.quantity, alarmQuantities);
+}
+
+int CAlarmsTab::DisplayUnitOf(int dataType) const
+{
+    return ::DisplayUnitOf(*config, dataType);
+}
+
+int CAlarmsTab::PulseUnit() const
+{
+    return config->unitCode[KindVolume];
+}
+
+bool CAlarmsTab::Condition2InUse() const
+{
+    // No selection, left by a join from a file that the list does not offer, counts as none.
+    const int index = join->currentIndex();
+    return index == kJoinAnd || index == kJoinOr;
 }
