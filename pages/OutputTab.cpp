@@ -1,6 +1,293 @@
 #include "pages/OutputTab.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "config/Quantities.h"
+#include "config/SettingNames.h"
+#include "pages/PageSupport.h"
+#include "pages/SerialSettings.h"
+
+namespace {
+
+// Positions in the "Output Type:", "Protocol:" and "Data bits:" lists.
+constexpr int kAnalogPosition = OutputAnalog - 1;
+constexpr int kModbusPosition = OutputModbus - 1;
+constexpr int kAsciiPosition = 0;
+constexpr int kRtuPosition = 1;
+constexpr int kSevenBitsPosition = 0;
+constexpr int kEightBitsPosition = 1;
+
+template <std::size_t N>
+QComboBox* NewList(const std::array<const char*, N>& texts)
+{
+    auto* list = new QComboBox;
+    for (const char* text : texts) list->addItem(QString::fromLatin1(text));
+    return list;
+}
+
+QComboBox* NewBaudList()
+{
+    auto* list = new QComboBox;
+    for (int rate : baudRateTable) list->addItem(QString::number(rate));
+    return list;
+}
+
+// Wide enough for a value the unit can hold, in any display unit.
+QLineEdit* NewValueEdit()
+{
+    auto* edit = new QLineEdit;
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-99999.999")) +
+                        edit->fontMetrics().averageCharWidth() * 2);
+    return edit;
+}
+
+// Range ends round half away from zero by the sign of the value in base units.
+std::int32_t StoredRangeEnd(const QString& text, int unit)
+{
+    const double converted = FromDisplayUnits(FieldValue(text), unit);
+    return TruncateToInt32(converted + 0.5 * SignOf(converted));
+}
+
+}  // namespace
+
 COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
+    outputType = NewList(kOutputTypeNames);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Output Type:")));
+    top->addWidget(outputType);
+    top->addStretch(1);
+
+    auto* test = NewPageButton(QStringLiteral("Test Analog Outputs"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(test);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(BuildAnalogOutput());
+    layout->addWidget(BuildModbus());
+    layout->addStretch(1);
+    layout->addLayout(bottom);
+
+    outputType->setObjectName(QStringLiteral("outputType"));
+    connect(outputType, &QComboBox::activated, this, &COutputTab::UpdateEnabling);
+    connect(test, &QPushButton::clicked, this, &COutputTab::OpenTestDialog);
+
     LoadFromConfig();
+}
+
+QWidget* COutputTab::BuildAnalogOutput()
+{
+    auto* group = new QGroupBox(QStringLiteral("Analog Output"));
+    auto* grid = new QGridLayout(group);
+    for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
+        ChannelRow& row = channels[i];
+        row = {new QCheckBox(QStringLiteral("Channel %1").arg(i + 1)),
+               new QComboBox,
+               new QComboBox,
+               NewValueEdit(),
+               NewUnitsLabel(),
+               NewValueEdit(),
+               NewUnitsLabel()};
+        FillQuantityList(row.quantity, outputQuantities);
+        const QString name = QStringLiteral("channel%1").arg(i + 1);
+        NameControls({{row.enabled, name},
+                      {row.instrument, name + "Instrument"},
+                      {row.quantity, name + "Quantity"},
+                      {row.at4mA, name + "At4mA"},
+                      {row.units4mA, name + "Units4mA"},
+                      {row.at20mA, name + "At20mA"},
+                      {row.units20mA, name + "Units20mA"}});
+
+        int column = 0;
+        for (QWidget* widget :
+             {static_cast<QWidget*>(row.enabled), static_cast<QWidget*>(row.instrument),
+              static_cast<QWidget*>(row.quantity)})
+            grid->addWidget(widget, i, column++);
+        grid->addWidget(new QLabel(QStringLiteral("4mA:")), i, column++, Qt::AlignRight);
+        grid->addWidget(row.at4mA, i, column++);
+        grid->addWidget(row.units4mA, i, column++);
+        grid->addWidget(new QLabel(QStringLiteral("20mA:")), i, column++, Qt::AlignRight);
+        grid->addWidget(row.at20mA, i, column++);
+        grid->addWidget(row.units20mA, i, column++);
+
+        connect(row.enabled, &QCheckBox::clicked, this, &COutputTab::StoreThenLoad);
+        connect(row.quantity, &QComboBox::activated, this, [this, i] {
+            ShowUnitLabels(i);
+            UpdateEnabling();
+        });
+    }
+    grid->setColumnStretch(2, 1);
+    return group;
+}
+
+QWidget* COutputTab::BuildModbus()
+{
+    protocol = NewList(kModbusProtocolNames);
+    address = new QLineEdit;
+    address->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address));
+    baudRate = NewBaudList();
+    dataBits = NewList(std::array<const char*, 2>{"7", "8"});
+    parity = NewList(kParityListTexts);
+    alternatePort =
+        new QCheckBox(QStringLiteral("Use alternate MODBUS port (disables instrument 2)"));
+
+    // The settings are enabled and disabled together, their captions with them.
+    modbusSettings = new QWidget;
+    auto* grid = new QGridLayout(modbusSettings);
+    grid->setContentsMargins(0, 0, 0, 0);
+    const struct {
+        const char* caption;
+        QWidget* control;
+        int row, column;
+    } cells[] = {
+        {"Protocol:", protocol, 0, 0},  {"Address:", address, 1, 0}, {"Baudrate:", baudRate, 2, 0},
+        {"Data bits:", dataBits, 0, 3}, {"Parity:", parity, 1, 3},
+    };
+    for (const auto& cell : cells) {
+        grid->addWidget(new QLabel(QString::fromLatin1(cell.caption)), cell.row, cell.column);
+        grid->addWidget(cell.control, cell.row, cell.column + 1);
+    }
+    grid->setColumnMinimumWidth(2, grid->horizontalSpacing() * 4);
+    grid->setColumnStretch(5, 1);
+
+    auto* group = new QGroupBox(QStringLiteral("MODBUS"));
+    auto* column = new QVBoxLayout(group);
+    column->addWidget(modbusSettings);
+    column->addWidget(alternatePort);
+
+    NameControls({{protocol, "protocol"},
+                  {address, "address"},
+                  {baudRate, "baudRate"},
+                  {dataBits, "dataBits"},
+                  {parity, "parity"},
+                  {alternatePort, "alternatePort"}});
+    connect(alternatePort, &QCheckBox::clicked, this, &COutputTab::StoreThenLoad);
+    return group;
+}
+
+void COutputTab::LoadFromConfig()
+{
+    for (const ChannelRow& row : channels) FillInstrumentList(row.instrument);
+    outputType->setCurrentIndex(config->outputType == OutputModbus ? kModbusPosition
+                                                                   : kAnalogPosition);
+    alternatePort->setChecked(config->modbusAltPort != 0);
+
+    for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
+        const ChannelRow& row = channels[i];
+        const AnalogChannel channel = config->analogChannel[i];
+        // An instrument the list does not offer (from a file) shows none, and is kept.
+        SelectListIndex(row.instrument, channel.instrument);
+        SelectQuantity(row.quantity, outputQuantities, channel.dataType);
+        row.enabled->setChecked(channel.enabled != 0 && ChannelPresent(i));
+        const int unit = DisplayUnitOf(*config, channel.dataType);
+        row.at4mA->setText(StoredValueText(channel.at4mA, unit));
+        row.at20mA->setText(StoredValueText(channel.at20mA, unit));
+        ShowUnitLabels(i);
+    }
+
+    const SerialPortSetting port = config->serialPort[PortModbus];
+    protocol->setCurrentIndex(config->modbusAscii != 0 ? kAsciiPosition : kRtuPosition);
+    address->setText(QString::number(config->modbusAddress));
+    baudRate->setCurrentIndex(BaudRateToIndex(static_cast<std::int32_t>(port.baudRate)));
+    dataBits->setCurrentIndex(port.sevenDataBits == 1 ? kSevenBitsPosition : kEightBitsPosition);
+    parity->setCurrentIndex(ParityToIndex(port.parity));
+
+    UpdateEnabling();
+}
+
+void COutputTab::StoreToConfig()
+{
+    config->outputType = AnalogMode() ? OutputAnalog : OutputModbus;
+    config->modbusAltPort = alternatePort->isChecked() && config->outputType == OutputAnalog;
+    // The alternate MODBUS port is instrument 2's serial port.
+    if (config->modbusAltPort != 0) config->instrumentType[1] = InstrumentInactive;
+
+    for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
+        const ChannelRow& row = channels[i];
+        AnalogChannel channel = config->analogChannel[i];
+        channel.enabled = row.enabled->isChecked();
+        channel.instrument =
+            static_cast<std::uint8_t>(SelectedIndexOr(row.instrument, channel.instrument));
+        channel.dataType =
+            static_cast<std::uint8_t>(SelectedQuantity(row.quantity, outputQuantities));
+        // The numbers are read in the unit of the quantity now chosen, whatever they were
+        // typed for.
+        const int unit = DisplayUnitOf(*config, channel.dataType);
+        channel.at4mA = StoredRangeEnd(row.at4mA->text(), unit);
+        channel.at20mA = StoredRangeEnd(row.at20mA->text(), unit);
+        config->analogChannel[i] = channel;
+    }
+
+    config->modbusAscii = protocol->currentIndex() == kRtuPosition ? 0 : 1;
+    config->modbusAddress = static_cast<std::uint8_t>(FieldInteger(address->text()) & 0xFF);
+    SerialPortSetting port = config->serialPort[PortModbus];
+    port.baudRate = static_cast<std::uint32_t>(IndexToBaudRate(baudRate->currentIndex()));
+    port.parity = static_cast<std::uint8_t>(IndexToParity(parity->currentIndex()));
+    port.sevenDataBits = dataBits->currentIndex() == kSevenBitsPosition;
+    config->serialPort[PortModbus] = port;
+}
+
+void COutputTab::UpdateEnabling()
+{
+    const bool analog = AnalogMode();
+    for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
+        const ChannelRow& row = channels[i];
+        // What the record holds decides, not the box: a box click stores at once.
+        const bool on = analog && config->analogChannel[i].enabled != 0 && ChannelPresent(i);
+        row.enabled->setEnabled(analog && ChannelPresent(i));
+        for (QWidget* control :
+             {static_cast<QWidget*>(row.quantity), static_cast<QWidget*>(row.at4mA),
+              static_cast<QWidget*>(row.at20mA)})
+            control->setEnabled(on);
+        // The averaged and summed quantities belong to no single instrument.
+        row.instrument->setEnabled(
+            on && !IsCombinedDataType(SelectedQuantity(row.quantity, outputQuantities)));
+    }
+
+    modbusSettings->setEnabled(!analog || alternatePort->isChecked());
+    alternatePort->setEnabled(analog);
+    if (!analog) alternatePort->setChecked(false);
+}
+
+void COutputTab::ShowUnitLabels(int channel)
+{
+    const ChannelRow& row = channels[channel];
+    const int unit = DisplayUnitOf(*config, SelectedQuantity(row.quantity, outputQuantities));
+    const QString text = Latin1(UnitAbbreviation(unit));
+    row.units4mA->setText(text);
+    row.units20mA->setText(text);
+}
+
+void COutputTab::StoreThenLoad()
+{
+    StoreToConfig();
+    LoadFromConfig();
+}
+
+void COutputTab::OpenTestDialog()
+{
+    // The analog output test dialog is not built yet; it will open here.
+}
+
+bool COutputTab::AnalogMode() const
+{
+    return outputType->currentIndex() == kAnalogPosition;
+}
+
+bool COutputTab::ChannelPresent(int channel) const
+{
+    // The unit reports how many of the four channels it really has.
+    return channel < config->analogChannelCount;
 }
