@@ -1,0 +1,102 @@
+// What a page test does with the controls: it uses them as a person at the keyboard would,
+// so disabled controls refuse the input as they would refuse the person.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QStringList>
+#include <QTest>
+#include <clocale>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+// The entries of a list, in order.
+inline QStringList Entries(const QComboBox* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
+    return texts;
+}
+
+// Picks an entry with the keys: Home, then Down until it is reached.
+inline void Choose(QComboBox* list, const QString& text)
+{
+    const int index = list->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString() << " is not offered";
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
+}
+
+// Replaces the field's text as typed.
+inline void Type(QLineEdit* edit, const QString& text)
+{
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+// A button or a check box pressed with the space bar.
+inline void Press(QAbstractButton* button)
+{
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+template <class Control>
+Control* Find(const QWidget* page, const QString& name)
+{
+    auto* control = page->findChild<Control*>(name);
+    EXPECT_NE(control, nullptr) << name.toStdString();
+    return control;
+}
+
+template <class Button = QAbstractButton>
+Button* FindButton(const QWidget* page, const QString& text)
+{
+    for (Button* button : page->findChildren<Button*>())
+        if (button->text() == text) return button;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+template <class Record>
+std::vector<unsigned char> Bytes(const Record& record)
+{
+    std::vector<unsigned char> bytes(sizeof record);
+    std::memcpy(bytes.data(), &record, sizeof record);
+    return bytes;
+}
+
+// A German desktop for the life of the object: Qt's default locale, and the C library's
+// number format too where the machine has that locale. Numbers on the pages must not follow
+// either.
+class CGermanDesktop {
+public:
+    CGermanDesktop()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+    ~CGermanDesktop()
+    {
+        QLocale::setDefault(previous);
+        std::setlocale(LC_NUMERIC, previousNumeric.c_str());
+    }
+    CGermanDesktop(const CGermanDesktop&) = delete;
+    CGermanDesktop& operator=(const CGermanDesktop&) = delete;
+
+private:
+    QLocale previous = QLocale();
+    std::string previousNumeric = std::setlocale(LC_NUMERIC, nullptr);
+};
