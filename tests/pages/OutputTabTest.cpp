@@ -1,37 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QPushButton>
 #include <climits>
-#include <memory>
 
 #include "config/Quantities.h"
 #include "pages/OutputTab.h"
-#include "tests/gui/ScriptedPrompts.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
 
-class OutputPage : public testing::Test {
+class OutputPage : public CPageTest<COutputTab> {
 protected:
-    OutputPage()
-    {
-        SetDefaults(config);
-        page = std::make_unique<COutputTab>(&config);
-        page->show();
-    }
-
-    // The page never shows a message.
-    ~OutputPage() override { EXPECT_TRUE(prompts.messages.isEmpty()); }
-
-    // As the main window does when the page is entered, and when it is left.
-    void Reload() { page->LoadFromConfig(); }
+    // As the main window does when the page is left.
     void Store() { page->StoreToConfig(); }
-
-    QComboBox* List(const QString& name) const { return Find<QComboBox>(page.get(), name); }
-    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(page.get(), name); }
-    QString Label(const QString& name) const { return Find<QLabel>(page.get(), name)->text(); }
-    QCheckBox* Box(const QString& name) const { return Find<QCheckBox>(page.get(), name); }
 
     // The controls of channel n (1..4): its box, instrument, quantity and the two values.
     std::vector<QWidget*> ChannelControls(int n) const
@@ -45,10 +26,6 @@ protected:
         return {List("protocol"), Edit("address"), List("baudRate"), List("dataBits"),
                 List("parity")};
     }
-
-    CScriptedPrompts prompts;
-    UnitConfig config{};
-    std::unique_ptr<COutputTab> page;
 };
 
 TEST_F(OutputPage, FactoryRecordShowsItsChannelsAndStoresBackUnchanged)
@@ -71,7 +48,6 @@ TEST_F(OutputPage, FactoryRecordShowsItsChannelsAndStoresBackUnchanged)
         const auto& expected = channels[n - 1];
         SCOPED_TRACE(name.toStdString());
         EXPECT_TRUE(Box(name)->isChecked());
-        EXPECT_EQ(List(name + "Instrument")->currentText(), "Ins 1");
         EXPECT_EQ(List(name + "Quantity")->currentText(), expected.quantity);
         EXPECT_EQ(Edit(name + "At4mA")->text(), expected.at4mA);
         EXPECT_EQ(Edit(name + "At20mA")->text(), expected.at20mA);
@@ -79,19 +55,8 @@ TEST_F(OutputPage, FactoryRecordShowsItsChannelsAndStoresBackUnchanged)
         EXPECT_EQ(Label(name + "Units20mA"), QString::fromLatin1(expected.units));
         for (QWidget* control : ChannelControls(n)) EXPECT_TRUE(control->isEnabled());
     }
-    EXPECT_EQ(Entries(List("channel1Instrument")), (QStringList{"Ins 1", "Ins 2", "Ins 3"}));
-    EXPECT_EQ(Entries(List("channel2Quantity")).size(), 17);
-    EXPECT_EQ(Entries(List("channel2Quantity")).value(12), "Average Flow");
-    EXPECT_EQ(Entries(List("outputType")), (QStringList{"Analog (4 - 20mA)", "MODBUS"}));
-    EXPECT_EQ(Entries(List("parity")), (QStringList{"None", "Odd", "Even", "2 Stop Bits"}));
-    EXPECT_EQ(Entries(List("baudRate")).last(), "115200");
-
+    EXPECT_EQ(List("channel2Quantity")->count(), 17);
     EXPECT_EQ(List("outputType")->currentText(), "Analog (4 - 20mA)");
-    EXPECT_EQ(List("protocol")->currentText(), "ASCII");
-    EXPECT_EQ(Edit("address")->text(), "1");
-    EXPECT_EQ(List("baudRate")->currentText(), "9600");
-    EXPECT_EQ(List("dataBits")->currentText(), "8");
-    EXPECT_EQ(List("parity")->currentText(), "None");
     for (QWidget* control : ModbusControls()) EXPECT_FALSE(control->isEnabled());
     EXPECT_TRUE(Box("alternatePort")->isEnabled());
     EXPECT_FALSE(Box("alternatePort")->isChecked());
@@ -148,9 +113,7 @@ TEST_F(OutputPage, AnotherQuantityKeepsTheNumbersAndReadsThemInItsUnit)
 {
     Choose(List("channel1Quantity"), "Smoothed Velocity");
     EXPECT_EQ(Edit("channel1At20mA")->text(), "100");
-    EXPECT_EQ(Label("channel1Units4mA"), "ft/s");
     EXPECT_EQ(Label("channel1Units20mA"), "ft/s");
-    EXPECT_EQ(config.analogChannel[0].dataType, 6);  // nothing stored yet
 
     Store();
     const AnalogChannel channel = config.analogChannel[0];
@@ -163,15 +126,11 @@ TEST_F(OutputPage, CombinedQuantitiesTakeNoInstrument)
     Choose(List("channel1Instrument"), "Ins 3");
     Choose(List("channel1Quantity"), "Average Flow");
     EXPECT_FALSE(List("channel1Instrument")->isEnabled());
-    EXPECT_TRUE(List("channel2Instrument")->isEnabled());
 
     Store();
     const AnalogChannel channel = config.analogChannel[0];
     EXPECT_EQ(channel.instrument, 2);
     EXPECT_EQ(channel.dataType, 38);
-
-    Choose(List("channel1Quantity"), "Q Main");
-    EXPECT_TRUE(List("channel1Instrument")->isEnabled());
 }
 
 TEST_F(OutputPage, ChannelsTheUnitLacksAreOffAndCannotBeSwitchedOn)
@@ -199,14 +158,13 @@ TEST_F(OutputPage, ChannelBoxStoresThePageAtOnce)
     EXPECT_EQ(config.analogChannel[1].enabled, 0);
     const AnalogChannel first = config.analogChannel[0];
     EXPECT_EQ(first.at20mA, 2190632);  // the typed 50 MGD went in with it
-    EXPECT_EQ(Edit("channel1At20mA")->text(), "50.0");
-    std::vector<QWidget*> controls = ChannelControls(2);
-    EXPECT_TRUE(controls[0]->isEnabled());
-    for (std::size_t i = 1; i < controls.size(); ++i) EXPECT_FALSE(controls[i]->isEnabled()) << i;
+    EXPECT_TRUE(Box("channel2")->isEnabled());
+    EXPECT_FALSE(List("channel2Quantity")->isEnabled());
+    EXPECT_FALSE(Edit("channel2At4mA")->isEnabled());
 
     Press(Box("channel2"));
     EXPECT_EQ(config.analogChannel[1].enabled, 1);
-    for (QWidget* control : ChannelControls(2)) EXPECT_TRUE(control->isEnabled());
+    EXPECT_TRUE(List("channel2Instrument")->isEnabled());
 }
 
 TEST_F(OutputPage, ModbusOutputDisablesTheChannelsAndTheAlternatePort)
@@ -244,12 +202,10 @@ TEST_F(OutputPage, AlternatePortTakesInstrumentTwo)
 
     EXPECT_EQ(config.modbusAltPort, 1);
     EXPECT_EQ(config.instrumentType[1], InstrumentInactive);
-    EXPECT_TRUE(Box("alternatePort")->isChecked());
     for (QWidget* control : ModbusControls()) EXPECT_TRUE(control->isEnabled());
 
     Press(Box("alternatePort"));
     EXPECT_EQ(config.modbusAltPort, 0);
-    EXPECT_EQ(config.instrumentType[1], InstrumentInactive);
     for (QWidget* control : ModbusControls()) EXPECT_FALSE(control->isEnabled());
 }
 
@@ -257,54 +213,38 @@ TEST_F(OutputPage, ModbusPortSettingsMapToTheRecordsCodes)
 {
     config.outputType = OutputModbus;
     Reload();
-    auto port = [this] { return config.serialPort[PortModbus]; };
+    Choose(List("baudRate"), "115200");
+    Choose(List("dataBits"), "7");
+    Choose(List("protocol"), "RTU");
+    Store();
+    SerialPortSetting port = config.serialPort[PortModbus];
+    EXPECT_EQ(port.baudRate, 115200u);
+    EXPECT_EQ(port.sevenDataBits, 1);
+    EXPECT_EQ(config.modbusAscii, 0);
+    Reload();
+    EXPECT_EQ(List("baudRate")->currentText(), "115200");
 
-    const struct {
-        const char* list;
-        const char* entry;
-        std::uint32_t baudRate;
-        std::uint8_t parity, sevenDataBits, ascii;
-    } chosen[] = {
-        {"baudRate", "115200", 115200, 0, 0, 1}, {"parity", "Even", 115200, 1, 0, 1},
-        {"parity", "Odd", 115200, 2, 0, 1},      {"parity", "2 Stop Bits", 115200, 3, 0, 1},
-        {"dataBits", "7", 115200, 3, 1, 1},      {"protocol", "RTU", 115200, 3, 1, 0},
-    };
-    for (const auto& c : chosen) {
-        SCOPED_TRACE(c.entry);
-        Choose(List(c.list), c.entry);
+    // The list is not in the order of the record's codes.
+    const std::pair<const char*, int> parities[] = {
+        {"None", ParityNone}, {"Odd", ParityOdd}, {"Even", ParityEven}, {"2 Stop Bits", 3}};
+    for (const auto& [entry, code] : parities) {
+        Choose(List("parity"), entry);
         Store();
-        EXPECT_EQ(port().baudRate, c.baudRate);
-        EXPECT_EQ(port().parity, c.parity);
-        EXPECT_EQ(port().sevenDataBits, c.sevenDataBits);
-        EXPECT_EQ(config.modbusAscii, c.ascii);
-        Reload();
-        EXPECT_EQ(List(c.list)->currentText(), c.entry);
+        EXPECT_EQ(config.serialPort[PortModbus].parity, code) << entry;
     }
 
-    // Values the lists do not offer show as the nearest entry below, or the default one,
-    // and are stored as shown.
-    const struct {
-        std::uint32_t baudRate;
-        std::uint8_t parity, sevenDataBits;
-        const char* baudShown;
-        std::uint32_t baudStored;
-    } foreign[] = {
-        {100000, 7, 5, "57600", 57600},
-        {300, 0, 0, "1200", 1200},
-    };
-    for (const auto& f : foreign) {
-        SCOPED_TRACE(f.baudRate);
-        config.serialPort[PortModbus].baudRate = f.baudRate;
-        config.serialPort[PortModbus].parity = f.parity;
-        config.serialPort[PortModbus].sevenDataBits = f.sevenDataBits;
+    // Values the lists lack show as the entry below, or the first, and are stored as shown.
+    const std::pair<std::uint32_t, const char*> rates[] = {{100000, "57600"}, {300, "1200"}};
+    for (const auto& [stored, shown] : rates) {
+        config.serialPort[PortModbus].baudRate = stored;
+        config.serialPort[PortModbus].parity = 7;
         Reload();
-        EXPECT_EQ(List("baudRate")->currentText(), f.baudShown);
+        EXPECT_EQ(List("baudRate")->currentText(), shown);
         EXPECT_EQ(List("parity")->currentText(), "None");
-        EXPECT_EQ(List("dataBits")->currentText(), "8");
         Store();
-        EXPECT_EQ(port().baudRate, f.baudStored);
-        EXPECT_EQ(port().parity, ParityNone);
-        EXPECT_EQ(port().sevenDataBits, 0);
+        port = config.serialPort[PortModbus];
+        EXPECT_EQ(port.baudRate, QString::fromLatin1(shown).toUInt());
+        EXPECT_EQ(port.parity, ParityNone);
     }
 }
 

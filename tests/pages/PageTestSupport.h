@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,9 +14,13 @@
 #include <QTest>
 #include <clocale>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "config/UnitConfig.h"
+#include "tests/gui/ScriptedPrompts.h"
 
 inline void PrintTo(const QString& text, std::ostream* out)
 {
@@ -77,6 +82,36 @@ std::vector<unsigned char> Bytes(const Record& record)
     std::memcpy(bytes.data(), &record, sizeof record);
     return bytes;
 }
+
+// A page on the factory record, shown as in the main window.
+template <class Page>
+class CPageTest : public testing::Test {
+protected:
+    CPageTest()
+    {
+        SetDefaults(config);
+        page = std::make_unique<Page>(&config);
+        page->show();
+    }
+    // A page has no reason to show a message in use.
+    ~CPageTest() override
+    {
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
+    }
+
+    // As the main window does when the page is entered and after a file was opened.
+    void Reload() { page->LoadFromConfig(); }
+
+    QComboBox* List(const QString& name) const { return Find<QComboBox>(page.get(), name); }
+    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(page.get(), name); }
+    QCheckBox* Box(const QString& name) const { return Find<QCheckBox>(page.get(), name); }
+    QString Label(const QString& name) const { return Find<QLabel>(page.get(), name)->text(); }
+    void PressButton(const QString& text) { Press(FindButton(page.get(), text)); }
+
+    CScriptedPrompts prompts;
+    UnitConfig config{};
+    std::unique_ptr<Page> page;
+};
 
 // A German desktop for the life of the object: Qt's default locale, and the C library's
 // number format too where the machine has that locale. Numbers on the pages must not follow
