@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 #include <cstring>
@@ -39,6 +40,22 @@ int SelectedIndexOr(const QComboBox* list, int stored)
 void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls)
 {
     for (const auto& [control, name] : controls) control->setObjectName(name);
+}
+
+QLineEdit* NewValueEdit()
+{
+    auto* edit = new QLineEdit;
+    const QFontMetrics metrics = edit->fontMetrics();
+    edit->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("-99999.999")) +
+                        metrics.averageCharWidth() * 2);
+    return edit;
+}
+
+QComboBox* NewDropDownList(std::span<const char* const> texts)
+{
+    auto* list = new QComboBox;
+    for (const char* text : texts) list->addItem(Latin1(text));
+    return list;
 }
 
 QPushButton* NewPageButton(const QString& text)

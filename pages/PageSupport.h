@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -44,6 +45,12 @@ int SelectedIndexOr(const QComboBox* list, int stored);
 
 // Gives controls the names that tests find them by.
 void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls);
+
+// A field for a measured value, wide enough for the values a unit is given in practice.
+QLineEdit* NewValueEdit();
+
+// A drop-down list offering the texts, in order.
+QComboBox* NewDropDownList(std::span<const char* const> texts = {});
 
 // A push button of a page. It never becomes the main window's default button, so Enter in a
 // field of the page presses nothing.
