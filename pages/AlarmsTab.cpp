@@ -12,8 +12,6 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <initializer_list>
 #include <iterator>
 
 #include "config/AlarmText.h"
@@ -39,13 +37,6 @@ constexpr int kJoinNone = AlarmCombineNone - AlarmCombineAnd;
 
 // The sampler pulse counts the totalized flow.
 constexpr std::uint8_t kTotalizedFlow = 8;
-
-QComboBox* NewList(std::initializer_list<const char*> texts = {})
-{
-    auto* list = new QComboBox;
-    for (const char* text : texts) list->addItem(QString::fromLatin1(text));
-    return list;
-}
 
 // Thresholds round half away from zero by the sign of the number as typed.
 std::int32_t StoredThreshold(const QString& text, int unit)
@@ -75,7 +66,8 @@ CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
 
 CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row, int number)
 {
-    ConditionRow condition{NewList(), NewList(), NewList(), new QLineEdit, NewUnitsLabel()};
+    ConditionRow condition{NewDropDownList(), NewDropDownList(), NewDropDownList(kComparisonTexts),
+                           NewValueEdit(), NewUnitsLabel()};
     const QString name = QStringLiteral("condition%1").arg(number);
     NameControls({{condition.instrument, name + "Instrument"},
                   {condition.quantity, name + "Quantity"},
@@ -83,9 +75,6 @@ CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row,
                   {condition.threshold, name + "Threshold"},
                   {condition.units, name + "Units"}});
     FillQuantityList(condition.quantity, alarmQuantities);
-    for (const char* text : kComparisonTexts) condition.compare->addItem(QString::fromLatin1(text));
-    condition.threshold->setMaximumWidth(
-        condition.threshold->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648.0")));
 
     grid->addWidget(new QLabel(QStringLiteral("Condition %1:").arg(number)), row, 0);
     grid->addWidget(condition.instrument, row, 1);
@@ -102,7 +91,7 @@ QWidget* CAlarmsTab::BuildParameters()
     auto* group = new QGroupBox(QStringLiteral("Alarm Parameters"));
     auto* grid = new QGridLayout(group);
     condition1 = AddConditionRow(grid, 0, 1);
-    join = NewList({kJoinTexts[0], kJoinTexts[1], kJoinTexts[2]});
+    join = NewDropDownList(kJoinTexts);
     grid->addWidget(join, 1, 1);
     condition2 = AddConditionRow(grid, 2, 2);
     grid->setColumnStretch(6, 1);
@@ -121,9 +110,8 @@ QWidget* CAlarmsTab::BuildSamplerPulse()
 {
     auto* group = new QGroupBox(QStringLiteral("Sampler Pulse"));
     auto* row = new QHBoxLayout(group);
-    pulseInstrument = NewList();
-    pulseVolume = new QLineEdit;
-    pulseVolume->setMaximumWidth(condition1.threshold->maximumWidth());
+    pulseInstrument = NewDropDownList();
+    pulseVolume = NewValueEdit();
     pulseUnits = NewUnitsLabel();
     auto* set = NewPageButton(QStringLiteral("Set Pulse Volume"));
 
@@ -348,13 +336,12 @@ void CAlarmsTab::EnableCondition2(bool enable)
 void CAlarmsTab::ShowCondition(const ConditionRow& row, int instrument, int dataType, int compare,
                                std::int32_t threshold)
 {
-    const int unit = DisplayUnitOf(dataType);
     SelectListIndex(row.instrument, instrument);
     SelectQuantity(row.quantity, alarmQuantities, dataType);
     // Codes without an entry (0 or above 5, from a file) show no comparison.
     SelectListIndex(row.compare, compare - 1);
-    row.threshold->setText(StoredValueText(threshold, unit));
-    row.units->setText(Latin1(UnitAbbreviation(unit)));
+    // In the unit of the quantity as stored; the units label follows the list.
+    row.threshold->setText(StoredValueText(threshold, DisplayUnitOf(dataType)));
 }
 
 int CAlarmsTab::DataTypeAt(const ConditionRow& row) const

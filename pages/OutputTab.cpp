@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
@@ -26,28 +27,13 @@ constexpr int kRtuPosition = 1;
 constexpr int kSevenBitsPosition = 0;
 constexpr int kEightBitsPosition = 1;
 
-template <std::size_t N>
-QComboBox* NewList(const std::array<const char*, N>& texts)
-{
-    auto* list = new QComboBox;
-    for (const char* text : texts) list->addItem(QString::fromLatin1(text));
-    return list;
-}
+const char* const kDataBitsTexts[] = {"7", "8"};
 
 QComboBox* NewBaudList()
 {
     auto* list = new QComboBox;
     for (int rate : baudRateTable) list->addItem(QString::number(rate));
     return list;
-}
-
-// Wide enough for a value the unit can hold, in any display unit.
-QLineEdit* NewValueEdit()
-{
-    auto* edit = new QLineEdit;
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-99999.999")) +
-                        edit->fontMetrics().averageCharWidth() * 2);
-    return edit;
 }
 
 // Range ends round half away from zero by the sign of the value in base units.
@@ -61,7 +47,7 @@ std::int32_t StoredRangeEnd(const QString& text, int unit)
 
 COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
-    outputType = NewList(kOutputTypeNames);
+    outputType = NewDropDownList(kOutputTypeNames);
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Output Type:")));
     top->addWidget(outputType);
@@ -79,7 +65,7 @@ COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
     layout->addStretch(1);
     layout->addLayout(bottom);
 
-    outputType->setObjectName(QStringLiteral("outputType"));
+    NameControls({{outputType, "outputType"}});
     connect(outputType, &QComboBox::activated, this, &COutputTab::UpdateEnabling);
     connect(test, &QPushButton::clicked, this, &COutputTab::OpenTestDialog);
 
@@ -93,8 +79,8 @@ QWidget* COutputTab::BuildAnalogOutput()
     for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
         ChannelRow& row = channels[i];
         row = {new QCheckBox(QStringLiteral("Channel %1").arg(i + 1)),
-               new QComboBox,
-               new QComboBox,
+               NewDropDownList(),
+               NewDropDownList(),
                NewValueEdit(),
                NewUnitsLabel(),
                NewValueEdit(),
@@ -109,17 +95,11 @@ QWidget* COutputTab::BuildAnalogOutput()
                       {row.at20mA, name + "At20mA"},
                       {row.units20mA, name + "Units20mA"}});
 
-        int column = 0;
-        for (QWidget* widget :
-             {static_cast<QWidget*>(row.enabled), static_cast<QWidget*>(row.instrument),
-              static_cast<QWidget*>(row.quantity)})
-            grid->addWidget(widget, i, column++);
-        grid->addWidget(new QLabel(QStringLiteral("4mA:")), i, column++, Qt::AlignRight);
-        grid->addWidget(row.at4mA, i, column++);
-        grid->addWidget(row.units4mA, i, column++);
-        grid->addWidget(new QLabel(QStringLiteral("20mA:")), i, column++, Qt::AlignRight);
-        grid->addWidget(row.at20mA, i, column++);
-        grid->addWidget(row.units20mA, i, column++);
+        QWidget* const cells[] = {row.enabled,         row.instrument, row.quantity,
+                                  new QLabel("4mA:"),  row.at4mA,      row.units4mA,
+                                  new QLabel("20mA:"), row.at20mA,     row.units20mA};
+        for (int column = 0; column < static_cast<int>(std::size(cells)); ++column)
+            grid->addWidget(cells[column], i, column);
 
         connect(row.enabled, &QCheckBox::clicked, this, &COutputTab::StoreThenLoad);
         connect(row.quantity, &QComboBox::activated, this, [this, i] {
@@ -133,13 +113,13 @@ QWidget* COutputTab::BuildAnalogOutput()
 
 QWidget* COutputTab::BuildModbus()
 {
-    protocol = NewList(kModbusProtocolNames);
+    protocol = NewDropDownList(kModbusProtocolNames);
     address = new QLineEdit;
     address->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address));
     baudRate = NewBaudList();
-    dataBits = NewList(std::array<const char*, 2>{"7", "8"});
-    parity = NewList(kParityListTexts);
+    dataBits = NewDropDownList(kDataBitsTexts);
+    parity = NewDropDownList(kParityListTexts);
     alternatePort =
         new QCheckBox(QStringLiteral("Use alternate MODBUS port (disables instrument 2)"));
 
