@@ -136,20 +136,6 @@ TEST_F(AlarmsPage, LatchingTwoConditionRuleIsStoredListedAndLoadedBack)
     EXPECT_TRUE(Box("latching")->isChecked());
 }
 
-TEST_F(AlarmsPage, WithoutAJoinTheSecondConditionStaysEmpty)
-{
-    Choose(List("join"), "AND");
-    Choose(List("condition2Instrument"), "Ins 3");
-    Choose(List("condition2Quantity"), "Main Depth");
-    Type(Edit("condition2Threshold"), "7");
-    Choose(List("join"), "N/A");
-    EXPECT_FALSE(Edit("condition2Threshold")->isEnabled());
-    PressButton("Set Alarm Condition");
-
-    EXPECT_EQ(FieldsOf(config.alarmRule[0]), (Fields{1, 0, 0, 1, 0, 1, 0, 0, 0, 9, 0}));
-    EXPECT_EQ(Lines()[0], "#1: Instrument 1 Q Main > 0.000 MGD");
-}
-
 TEST_F(AlarmsPage, CombinedQuantitiesTakeNoInstrument)
 {
     Choose(List("condition1Instrument"), "Ins 2");
@@ -159,12 +145,16 @@ TEST_F(AlarmsPage, CombinedQuantitiesTakeNoInstrument)
     Type(Edit("condition1Threshold"), "12");
 
     Choose(List("join"), "AND");
+    Choose(List("condition2Instrument"), "Ins 3");
     Choose(List("condition2Quantity"), "Average Depth");
+    Type(Edit("condition2Threshold"), "7");
     EXPECT_FALSE(List("condition2Instrument")->isEnabled());
     // Another join enables the second condition again, but not its instrument.
     Choose(List("join"), "OR");
     EXPECT_FALSE(List("condition2Instrument")->isEnabled());
+    // Without a join the second condition is left out of the rule.
     Choose(List("join"), "N/A");
+    EXPECT_FALSE(Edit("condition2Threshold")->isEnabled());
     PressButton("Set Alarm Condition");
 
     // The disabled list still gives its instrument to the record; the line names none.
