@@ -100,8 +100,8 @@ TEST_F(AlarmsPage, ThresholdsAreStoredInBaseUnitsRoundedByTheSignOfTheTypedNumbe
         PressButton("Set Alarm Condition");
 
         const AlarmRule rule = config.alarmRule[0];
-        EXPECT_EQ(rule.threshold1, c.stored);
-        EXPECT_EQ(rule.threshold2, c.stored);
+        EXPECT_EQ(Value(rule.threshold1), c.stored);
+        EXPECT_EQ(Value(rule.threshold2), c.stored);
     }
 }
 
@@ -200,7 +200,7 @@ TEST_F(AlarmsPage, PulseVolumeIsStoredInThousandthsOfTheVolumeBaseUnit)
     ClickLine(7);
     Type(Edit("pulseVolume"), "0.00099");
     PressButton("Set Pulse Volume");
-    EXPECT_EQ(config.alarmRule[7].threshold1, 9);
+    EXPECT_EQ(Value(config.alarmRule[7].threshold1), 9);
     EXPECT_EQ(SelectedLine(), 7);
     EXPECT_EQ(Edit("pulseVolume")->text(), "0.001");
 }
@@ -266,7 +266,7 @@ TEST_F(AlarmsPage, NumbersIgnoreTheDesktopsLanguage)
     Type(Edit("condition1Threshold"), "2.5");
     PressButton("Set Alarm Condition");
 
-    EXPECT_EQ(config.alarmRule[0].threshold1, 3);
+    EXPECT_EQ(Value(config.alarmRule[0].threshold1), 3);
     EXPECT_EQ(Lines()[0], "#1: Instrument 1 Main Depth > 3.00 mm");
 }
 

@@ -97,15 +97,15 @@ TEST_F(OutputPage, RangeEndsAreStoredRoundedByTheSignOfTheConvertedValue)
         Type(Edit("channel3At20mA"), c.typed);
         Store();
         AnalogChannel channel = config.analogChannel[2];
-        EXPECT_EQ(channel.at4mA, c.stored);
-        EXPECT_EQ(channel.at20mA, c.stored);
+        EXPECT_EQ(Value(channel.at4mA), c.stored);
+        EXPECT_EQ(Value(channel.at20mA), c.stored);
 
         // What is shown then stores as the same integer again.
         Reload();
         EXPECT_EQ(Edit("channel3At4mA")->text(), c.shown);
         Store();
         channel = config.analogChannel[2];
-        EXPECT_EQ(channel.at4mA, c.stored);
+        EXPECT_EQ(Value(channel.at4mA), c.stored);
     }
 }
 
@@ -118,7 +118,7 @@ TEST_F(OutputPage, AnotherQuantityKeepsTheNumbersAndReadsThemInItsUnit)
     Store();
     const AnalogChannel channel = config.analogChannel[0];
     EXPECT_EQ(channel.dataType, 15);
-    EXPECT_EQ(channel.at20mA, 30480);  // 100 ft/s in mm/s
+    EXPECT_EQ(Value(channel.at20mA), 30480);  // 100 ft/s in mm/s
 }
 
 TEST_F(OutputPage, CombinedQuantitiesTakeNoInstrument)
@@ -147,7 +147,7 @@ TEST_F(OutputPage, ChannelsTheUnitLacksAreOffAndCannotBeSwitchedOn)
     EXPECT_EQ(config.analogChannel[1].enabled, 1);
     EXPECT_EQ(config.analogChannel[2].enabled, 0);
     EXPECT_EQ(config.analogChannel[3].enabled, 0);
-    EXPECT_EQ(config.analogChannelCount, 2);
+    EXPECT_EQ(Value(config.analogChannelCount), 2);
 }
 
 TEST_F(OutputPage, ChannelBoxStoresThePageAtOnce)
@@ -157,7 +157,7 @@ TEST_F(OutputPage, ChannelBoxStoresThePageAtOnce)
 
     EXPECT_EQ(config.analogChannel[1].enabled, 0);
     const AnalogChannel first = config.analogChannel[0];
-    EXPECT_EQ(first.at20mA, 2190632);  // the typed 50 MGD went in with it
+    EXPECT_EQ(Value(first.at20mA), 2190632);  // the typed 50 MGD went in with it
     EXPECT_TRUE(Box("channel2")->isEnabled());
     EXPECT_FALSE(List("channel2Quantity")->isEnabled());
     EXPECT_FALSE(Edit("channel2At4mA")->isEnabled());
@@ -218,7 +218,7 @@ TEST_F(OutputPage, ModbusPortSettingsMapToTheRecordsCodes)
     Choose(List("protocol"), "RTU");
     Store();
     SerialPortSetting port = config.serialPort[PortModbus];
-    EXPECT_EQ(port.baudRate, 115200u);
+    EXPECT_EQ(Value(port.baudRate), 115200u);
     EXPECT_EQ(port.sevenDataBits, 1);
     EXPECT_EQ(config.modbusAscii, 0);
     Reload();
@@ -243,7 +243,7 @@ TEST_F(OutputPage, ModbusPortSettingsMapToTheRecordsCodes)
         EXPECT_EQ(List("parity")->currentText(), "None");
         Store();
         port = config.serialPort[PortModbus];
-        EXPECT_EQ(port.baudRate, QString::fromLatin1(shown).toUInt());
+        EXPECT_EQ(Value(port.baudRate), QString::fromLatin1(shown).toUInt());
         EXPECT_EQ(port.parity, ParityNone);
     }
 }
@@ -286,7 +286,7 @@ TEST_F(OutputPage, NumbersIgnoreTheDesktopsLanguage)
     Type(Edit("channel3At20mA"), "2.5");
     Store();
     const AnalogChannel channel = config.analogChannel[2];
-    EXPECT_EQ(channel.at20mA, 3);
+    EXPECT_EQ(Value(channel.at20mA), 3);
     Reload();
     EXPECT_EQ(Edit("channel3At20mA")->text(), "3.00");
 }

@@ -75,6 +75,14 @@ Button* FindButton(const QWidget* page, const QString& text)
     return nullptr;
 }
 
+// A field of the packed record by value: the assertions take references, which must not
+// point into it.
+template <class T>
+T Value(T field)
+{
+    return field;
+}
+
 template <class Record>
 std::vector<unsigned char> Bytes(const Record& record)
 {
