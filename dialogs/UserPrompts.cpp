@@ -33,6 +33,8 @@ public:
         return Run(dialog);
     }
 
+    void RunDialog(QDialog& dialog) override { dialog.exec(); }
+
 private:
     static QString Run(QFileDialog& dialog)
     {

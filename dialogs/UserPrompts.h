@@ -1,9 +1,11 @@
-// Every message box and every file dialog of the program goes through CUserPrompts, so that
-// tests can answer them directly instead of running a nested modal loop.
+// Every message box, every file dialog and every modal run of one of the program's own
+// dialogs goes through CUserPrompts, so that tests can answer or drive them directly instead
+// of running a nested modal loop.
 #pragma once
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 // Title of the program's message boxes.
@@ -24,6 +26,9 @@ public:
     // defaultSuffix.
     virtual QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
                                    const QString& defaultSuffix) = 0;
+
+    // Runs one of the program's dialogs modally and returns once it has closed.
+    virtual void RunDialog(QDialog& dialog) = 0;
 };
 
 // The prompts in force: the message boxes and file dialogs of the desktop, unless a test

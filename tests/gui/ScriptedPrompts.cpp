@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
+
 CScriptedPrompts::CScriptedPrompts() : previous(InstallUserPrompts(this)) {}
 
 CScriptedPrompts::~CScriptedPrompts()
@@ -25,6 +27,12 @@ QString CScriptedPrompts::ChooseSaveFile(QWidget*, const QString& caption, const
 {
     fileRequests.push_back({true, caption, filter, defaultSuffix});
     return NextFileAnswer();
+}
+
+void CScriptedPrompts::RunDialog(QDialog& dialog)
+{
+    dialogs << dialog.windowTitle();
+    if (dialogDriver) dialogDriver(dialog);
 }
 
 QString CScriptedPrompts::NextFileAnswer()

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "dialogs/UserPrompts.h"
@@ -27,14 +28,20 @@ public:
     // dialog with no answer left fails the test and is cancelled.
     QStringList fileAnswers;
 
-    // What the program showed and asked, in order.
+    // Takes the place of a dialog's modal loop: shows the dialog, works it as a user would
+    // and returns once it has closed. Without a driver a dialog is only noted.
+    std::function<void(QDialog& dialog)> dialogDriver;
+
+    // What the program showed and asked, in order; dialogs by their titles.
     QStringList messages;
     std::vector<FileRequest> fileRequests;
+    QStringList dialogs;
 
     void ShowMessage(QWidget* parent, const QString& text) override;
     QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) override;
     QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& defaultSuffix) override;
+    void RunDialog(QDialog& dialog) override;
 
 private:
     QString NextFileAnswer();
