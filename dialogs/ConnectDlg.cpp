@@ -1,0 +1,139 @@
+#include "dialogs/ConnectDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "device/ConfigTransfer.h"
+#include "dialogs/SerialChoice.h"
+
+namespace {
+
+// Long enough to read "Settings loaded successfully" before the dialog goes.
+constexpr int kCloseAfterReadMs = 1000;
+
+}  // namespace
+
+CConnectDlg::CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent,
+                         const CommTimings& timings)
+    : CDeviceDlg(parent), config(config), readMode(readMode), timings(timings)
+{
+    setWindowTitle(QStringLiteral("Connect"));
+
+    portList = new QComboBox;
+    portList->setObjectName(QStringLiteral("portList"));
+    FillPortList(*portList);
+    baudList = new QComboBox;
+    baudList->setObjectName(QStringLiteral("baudList"));
+    FillBaudList(*baudList);
+
+    auto* serial = new QGroupBox(QStringLiteral("Serial"));
+    auto* serialLayout = new QGridLayout(serial);
+    auto* portLabel = new QLabel(QStringLiteral("Port:"));
+    portLabel->setBuddy(portList);
+    auto* baudLabel = new QLabel(QStringLiteral("Baud:"));
+    baudLabel->setBuddy(baudList);
+    serialLayout->addWidget(portLabel, 0, 0);
+    serialLayout->addWidget(portList, 0, 1);
+    serialLayout->addWidget(baudLabel, 1, 0);
+    serialLayout->addWidget(baudList, 1, 1);
+    serialLayout->setColumnStretch(1, 1);
+
+    synchronizeTime = new QCheckBox(QStringLiteral("Synchronize unit's time to computer clock"));
+    synchronizeTime->setObjectName(QStringLiteral("synchronizeTime"));
+    synchronizeTime->setChecked(true);
+    zeroTotalizer = new QCheckBox(QStringLiteral("Zero totalizer"));
+    zeroTotalizer->setObjectName(QStringLiteral("zeroTotalizer"));
+    // A read takes nothing from them.
+    synchronizeTime->setVisible(!readMode);
+    zeroTotalizer->setVisible(!readMode);
+
+    auto* program =
+        new QPushButton(readMode ? QStringLiteral("Read Settings") : QStringLiteral("Program"));
+    program->setObjectName(QStringLiteral("programButton"));
+    program->setDefault(true);
+    auto* exit = new QPushButton(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("exitButton"));
+    connect(program, &QPushButton::clicked, this, &CConnectDlg::OnProgram);
+    connect(exit, &QPushButton::clicked, this, &CConnectDlg::reject);
+    SetLockedButtons({program, exit});
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(program);
+    buttons->addWidget(exit);
+    buttons->addStretch();
+
+    auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(serial, 0, 0);
+    layout->addLayout(buttons, 0, 1);
+    layout->addWidget(synchronizeTime, 1, 0, 1, 2);
+    layout->addWidget(zeroTotalizer, 2, 0, 1, 2);
+    layout->addWidget(MakeProgressBar(), 3, 0, 1, 2);
+    layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)), 4, 0, 1, 2);
+}
+
+void CConnectDlg::OnProgram()
+{
+    // The lists cannot be left without a selection.
+    CUnitConnection connection;
+    connection.port = ChosenPort(*portList).value_or(std::string());
+    connection.baudRate = ChosenBaudRate(*baudList).value_or(0);
+    connection.timings = timings;
+    if (readMode)
+        StartRead(connection);
+    else
+        StartSend(connection);
+}
+
+void CConnectDlg::StartRead(const CUnitConnection& connection)
+{
+    // Read into a copy: the record changes only together with readSucceeded.
+    auto received = std::make_shared<UnitConfig>(*config);
+    RunOperation(
+        [connection, received](CDeviceObserver& observer, std::string& errorText) {
+            return ReadConfiguration(connection, *received, observer, errorText);
+        },
+        [this, received](bool succeeded, const QString& errorText) {
+            if (!succeeded) {
+                ShowFailure(errorText);
+                return;
+            }
+            QTimer::singleShot(kCloseAfterReadMs, this, [this, received] {
+                *config = *received;
+                readSucceeded = true;
+                accept();
+            });
+        });
+}
+
+void CConnectDlg::StartSend(const CUnitConnection& connection)
+{
+    const UnitConfig record = *config;
+    const SendOptions options{synchronizeTime->isChecked(), zeroTotalizer->isChecked()};
+    RunOperation(
+        [connection, record, options](CDeviceObserver& observer, std::string& errorText) {
+            return SendConfiguration(connection, record, options, observer, errorText);
+        },
+        [this](bool succeeded, const QString& errorText) {
+            if (!succeeded) {
+                ShowFailure(errorText);
+                return;
+            }
+            Unlock();
+        });
+}
+
+void CConnectDlg::ShowFailure(const QString& errorText)
+{
+    ShowError(errorText);
+    SetStatus(QString::fromLatin1(kStatusReady));
+    Unlock();
+}

@@ -1,0 +1,105 @@
+#include "dialogs/FirmwareDownloadDlg.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "device/FlashRun.h"
+#include "dialogs/SerialChoice.h"
+
+namespace {
+
+QComboBox* NamedList(const char* name)
+{
+    auto* list = new QComboBox;
+    list->setObjectName(QString::fromLatin1(name));
+    return list;
+}
+
+}  // namespace
+
+CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget* parent,
+                                           const CommTimings& timings)
+    : CDeviceDlg(parent), softwarePath(softwarePath), flashRun(std::make_shared<CFlashRun>(timings))
+{
+    // A caption without a close box: a run must be allowed to end.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(QStringLiteral("Flash Software "));
+
+    portList = NamedList("portList");
+    FillPortList(*portList);
+    connectBaudList = NamedList("connectBaudList");
+    FillBaudList(*connectBaudList);
+    downloadBaudList = NamedList("downloadBaudList");
+    FillBaudList(*downloadBaudList);
+
+    auto* connection = new QGroupBox(QStringLiteral("Connection"));
+    auto* grid = new QGridLayout(connection);
+    const struct {
+        const char* label;
+        QComboBox* list;
+        const char* unit;
+    } rows[] = {{"Port:", portList, nullptr},
+                {"Connect at", connectBaudList, "baud"},
+                {"Download at", downloadBaudList, "baud"}};
+    for (int row = 0; row < 3; ++row) {
+        auto* label = new QLabel(QString::fromLatin1(rows[row].label));
+        label->setBuddy(rows[row].list);
+        grid->addWidget(label, row, 0);
+        if (rows[row].unit) {
+            grid->addWidget(rows[row].list, row, 1);
+            grid->addWidget(new QLabel(QString::fromLatin1(rows[row].unit)), row, 2);
+        } else {
+            grid->addWidget(rows[row].list, row, 1, 1, 2);
+        }
+    }
+    grid->setColumnStretch(1, 1);
+
+    QProgressBar* progress = MakeProgressBar();
+    progress->setRange(0, 100);
+    const std::string name = SoftwareDisplayName(QFile::encodeName(softwarePath).toStdString());
+    QLabel* status = MakeStatusLine(
+        QString::fromLatin1(kStatusReadyToFlashPrefix) + QFile::decodeName(name.c_str()), 3);
+
+    auto* flash = new QPushButton(QStringLiteral("Flash Software"));
+    flash->setObjectName(QStringLiteral("flashButton"));
+    flash->setDefault(true);
+    auto* exit = new QPushButton(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("exitButton"));
+    connect(flash, &QPushButton::clicked, this, &CFirmwareDownloadDlg::OnFlash);
+    connect(exit, &QPushButton::clicked, this, &CFirmwareDownloadDlg::reject);
+    SetLockedButtons({flash, exit});
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(flash);
+    buttons->addWidget(exit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(connection);
+    layout->addWidget(progress);
+    layout->addWidget(status);
+    layout->addLayout(buttons);
+}
+
+CFirmwareDownloadDlg::~CFirmwareDownloadDlg() = default;
+
+void CFirmwareDownloadDlg::OnFlash()
+{
+    FlashSettings settings;
+    settings.port = ChosenPort(*portList).value_or(std::string());
+    settings.connectBaudRate = ChosenBaudRate(*connectBaudList).value_or(0);
+    settings.downloadBaudRate = ChosenBaudRate(*downloadBaudList).value_or(0);
+    settings.softwarePath = QFile::encodeName(softwarePath).toStdString();
+    // Every outcome is told in the status line as the run goes.
+    RunOperation([run = flashRun, settings](CDeviceObserver& observer,
+                                            std::string&) { return run->Run(settings, observer); },
+                 [this](bool, const QString&) { Unlock(); });
+}

@@ -1,0 +1,21 @@
+// The port and baud lists every unit dialog offers, and what their selections mean.
+#pragma once
+
+#include <optional>
+#include <string>
+
+class QComboBox;
+
+// "COM 1" to "COM 8", each naming its device when one is mapped ("COM 1 (simulated unit)",
+// "COM 2 (/dev/ttyUSB0)"); COM 1 selected.
+void FillPortList(QComboBox& list);
+// The first seven unit rates, 1200 to 57600; 57600 selected.
+void FillBaudList(QComboBox& list);
+
+// The list's position the user chose: its current item, or in a list the user can type into,
+// the item whose text is exactly what was typed. Nothing when no item is chosen.
+std::optional<int> ChosenPosition(const QComboBox& list);
+// The device of the chosen entry, or "COM n" when that number has no device (opening it then
+// fails with the usual text). Nothing when no entry is chosen.
+std::optional<std::string> ChosenPort(const QComboBox& list);
+std::optional<int> ChosenBaudRate(const QComboBox& list);

@@ -1,0 +1,145 @@
+#include "dialogs/TestOutputDlg.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
+
+#include "config/NumberText.h"
+#include "device/OutputTest.h"
+#include "dialogs/SerialChoice.h"
+
+namespace {
+
+constexpr char kNoChannelsText[] = "This unit has no analog output channels to test.";
+constexpr char kNoPortText[] = "Choose a port from the list.";
+constexpr char kNoBaudText[] = "Choose a baud rate from the list.";
+constexpr char kNoChannelText[] = "Choose a channel from the list.";
+
+// The lists can be typed into; what is typed counts only when it names one of their items.
+QComboBox* EditableList(const char* name)
+{
+    auto* list = new QComboBox;
+    list->setObjectName(QString::fromLatin1(name));
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    return list;
+}
+
+QLabel* BuddyLabel(const char* text, QWidget* buddy)
+{
+    auto* label = new QLabel(QString::fromLatin1(text));
+    label->setBuddy(buddy);
+    return label;
+}
+
+}  // namespace
+
+TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const CommTimings& timings)
+    : CDeviceDlg(parent), timings(timings)
+{
+    setWindowTitle(QStringLiteral("Test Analog Outputs"));
+
+    portList = EditableList("portList");
+    FillPortList(*portList);
+    baudList = EditableList("baudList");
+    FillBaudList(*baudList);
+    channelList = EditableList("channelList");
+    for (int channel = 1; channel <= config.analogChannelCount; ++channel)
+        channelList->addItem(QStringLiteral("Channel %1").arg(channel));
+    channelList->setCurrentIndex(0);
+    valueEdit = new QLineEdit;
+    valueEdit->setObjectName(QStringLiteral("valueEdit"));
+    valueEdit->installEventFilter(this);
+    NormaliseValue();
+
+    auto* communications = new QGroupBox(QStringLiteral("Communications"));
+    auto* communicationsForm = new QFormLayout(communications);
+    communicationsForm->addRow(BuddyLabel("Port:", portList), portList);
+    communicationsForm->addRow(BuddyLabel("Baud:", baudList), baudList);
+
+    auto* value = new QHBoxLayout;
+    value->addWidget(valueEdit);
+    value->addWidget(new QLabel(QStringLiteral("mA")));
+    auto* testValues = new QGroupBox(QStringLiteral("Test Values"));
+    auto* testValuesForm = new QFormLayout(testValues);
+    testValuesForm->addRow(BuddyLabel("Channel:", channelList), channelList);
+    testValuesForm->addRow(BuddyLabel("Value:", valueEdit), value);
+
+    auto* test = new QPushButton(QStringLiteral("Test Output"));
+    test->setObjectName(QStringLiteral("testButton"));
+    test->setDefault(true);
+    auto* exit = new QPushButton(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("exitButton"));
+    exit->setAutoDefault(false);
+    connect(test, &QPushButton::clicked, this, &TestOutputDlg::OnTestOutput);
+    connect(exit, &QPushButton::clicked, this, &TestOutputDlg::reject);
+    SetLockedButtons({test, exit});
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(test);
+    buttons->addWidget(exit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(communications);
+    layout->addWidget(testValues);
+    layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)));
+    layout->addLayout(buttons);
+}
+
+bool TestOutputDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only leaving the field normalises it: a value typed and sent with Enter goes out as
+    // it was typed.
+    if (watched == valueEdit && event->type() == QEvent::FocusOut) NormaliseValue();
+    return CDeviceDlg::eventFilter(watched, event);
+}
+
+void TestOutputDlg::NormaliseValue()
+{
+    const double value =
+        std::clamp(ReadDecimal(valueEdit->text().toStdString()), kMinTestCurrent, kMaxTestCurrent);
+    valueEdit->setText(QString::fromStdString(FormatDecimal(value, 2)));
+}
+
+void TestOutputDlg::OnTestOutput()
+{
+    const std::optional<std::string> port = ChosenPort(*portList);
+    const std::optional<int> baudRate = ChosenBaudRate(*baudList);
+    const std::optional<int> channelPosition = ChosenPosition(*channelList);
+    // Without a channel there is nothing to test; a command for channel 0 must not go out.
+    const char* missing = channelList->count() == 0 ? kNoChannelsText
+                          : !port                   ? kNoPortText
+                          : !baudRate               ? kNoBaudText
+                          : !channelPosition        ? kNoChannelText
+                                                    : nullptr;
+    if (missing) {
+        ShowError(QString::fromLatin1(missing));
+        return;
+    }
+
+    CUnitConnection connection;
+    connection.port = *port;
+    connection.baudRate = *baudRate;
+    connection.timings = timings;
+    const int channel = *channelPosition + 1;
+    const double milliamperes = ReadDecimal(valueEdit->text().toStdString());
+    RunOperation(
+        [connection, channel, milliamperes](CDeviceObserver& observer, std::string& errorText) {
+            return TestOutput(connection, channel, milliamperes, observer, errorText);
+        },
+        [this](bool succeeded, const QString& errorText) {
+            if (!succeeded) ShowError(errorText);
+            SetStatus(QString::fromLatin1(kStatusReady));
+            Unlock();
+        });
+}
