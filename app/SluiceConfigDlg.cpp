@@ -9,6 +9,8 @@
 #include "app/AboutDlg.h"
 #include "app/ProgramIcon.h"
 #include "config/ConfigFile.h"
+#include "dialogs/ConnectDlg.h"
+#include "dialogs/FirmwareDownloadDlg.h"
 #include "dialogs/UserPrompts.h"
 #include "pages/ConfigPage.h"
 
@@ -136,11 +138,22 @@ void CSluiceConfigDlg::OnAbout()
     CAboutDlg(this).exec();
 }
 
-void CSluiceConfigDlg::RunSendDialog() {}
+void CSluiceConfigDlg::RunSendDialog()
+{
+    CConnectDlg dialog(&config, /*readMode=*/false, this);
+    UserPrompts().RunDialog(dialog);
+}
 
 bool CSluiceConfigDlg::RunReadDialog()
 {
-    return false;
+    CConnectDlg dialog(&config, /*readMode=*/true, this);
+    UserPrompts().RunDialog(dialog);
+    return dialog.ReadSucceeded();
 }
 
-void CSluiceConfigDlg::RunFlashDialog(const QString&) {}
+void CSluiceConfigDlg::RunFlashDialog(const QString& softwarePath)
+{
+    // Not tied to the main window: the record plays no part in a flash.
+    CFirmwareDownloadDlg dialog(softwarePath);
+    UserPrompts().RunDialog(dialog);
+}

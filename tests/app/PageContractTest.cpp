@@ -86,9 +86,11 @@ TEST(DeviceCommands, SendStoresPagesThenShowsOutputAndSmoothingAsStored)
     Log log;
     CSluiceConfigDlg window(FakePages(log));
     log.clear();
+    CScriptedPrompts prompts;
     ChooseMenuItem(window, "&Send Configuration...");
     EXPECT_EQ(log, (Log{"store Communication", "store Output", "store Smoothing", "store Site",
                         "load Output", "load Smoothing"}));
+    EXPECT_EQ(prompts.dialogs, QStringList{"Connect"});
 }
 
 TEST(DeviceCommands, CancellingTheSoftwareFileChoiceDoesNothing)
