@@ -65,7 +65,7 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
     progress->setRange(0, 100);
     const std::string name = SoftwareDisplayName(QFile::encodeName(softwarePath).toStdString());
     QLabel* status = MakeStatusLine(
-        QString::fromLatin1(kStatusReadyToFlashPrefix) + QFile::decodeName(name.c_str()), 3);
+        QString::fromLatin1(kStatusReadyToFlashPrefix) + QFile::decodeName(name.c_str()), 2);
 
     auto* flash = new QPushButton(QStringLiteral("Flash Software"));
     flash->setObjectName(QStringLiteral("flashButton"));
