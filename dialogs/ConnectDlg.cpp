@@ -1,14 +1,14 @@
 #include "dialogs/ConnectDlg.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <memory>
 
 #include "device/ConfigTransfer.h"
@@ -27,24 +27,12 @@ CConnectDlg::CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent,
 {
     setWindowTitle(QStringLiteral("Connect"));
 
-    portList = new QComboBox;
-    portList->setObjectName(QStringLiteral("portList"));
-    FillPortList(*portList);
-    baudList = new QComboBox;
-    baudList->setObjectName(QStringLiteral("baudList"));
-    FillBaudList(*baudList);
-
+    portList = NewPortList("portList");
+    baudList = NewBaudList("baudList");
     auto* serial = new QGroupBox(QStringLiteral("Serial"));
-    auto* serialLayout = new QGridLayout(serial);
-    auto* portLabel = new QLabel(QStringLiteral("Port:"));
-    portLabel->setBuddy(portList);
-    auto* baudLabel = new QLabel(QStringLiteral("Baud:"));
-    baudLabel->setBuddy(baudList);
-    serialLayout->addWidget(portLabel, 0, 0);
-    serialLayout->addWidget(portList, 0, 1);
-    serialLayout->addWidget(baudLabel, 1, 0);
-    serialLayout->addWidget(baudList, 1, 1);
-    serialLayout->setColumnStretch(1, 1);
+    auto* serialForm = new QFormLayout(serial);
+    serialForm->addRow(BuddyLabel("Port:", portList), portList);
+    serialForm->addRow(BuddyLabel("Baud:", baudList), baudList);
 
     synchronizeTime = new QCheckBox(QStringLiteral("Synchronize unit's time to computer clock"));
     synchronizeTime->setObjectName(QStringLiteral("synchronizeTime"));
@@ -55,20 +43,10 @@ CConnectDlg::CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent,
     synchronizeTime->setVisible(!readMode);
     zeroTotalizer->setVisible(!readMode);
 
-    auto* program =
-        new QPushButton(readMode ? QStringLiteral("Read Settings") : QStringLiteral("Program"));
-    program->setObjectName(QStringLiteral("programButton"));
-    program->setDefault(true);
-    auto* exit = new QPushButton(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("exitButton"));
-    connect(program, &QPushButton::clicked, this, &CConnectDlg::OnProgram);
-    connect(exit, &QPushButton::clicked, this, &CConnectDlg::reject);
-    SetLockedButtons({program, exit});
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(program);
-    buttons->addWidget(exit);
-    buttons->addStretch();
+    const QString startText =
+        readMode ? QStringLiteral("Read Settings") : QStringLiteral("Program");
+    QBoxLayout* buttons = MakeButtons(
+        startText, "programButton", [this] { OnProgram(); }, Qt::Vertical);
 
     auto* layout = new QGridLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);

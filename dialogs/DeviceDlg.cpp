@@ -1,10 +1,18 @@
 #include "dialogs/DeviceDlg.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "dialogs/UserPrompts.h"
+
+QLabel* BuddyLabel(const char* text, QWidget* buddy)
+{
+    auto* label = new QLabel(QString::fromLatin1(text));
+    label->setBuddy(buddy);
+    return label;
+}
 
 CDeviceDlg::CDeviceDlg(QWidget* parent) : QDialog(parent)
 {
@@ -35,6 +43,33 @@ QProgressBar* CDeviceDlg::MakeProgressBar()
     progressBar->setTextVisible(false);
     progressBar->setValue(0);
     return progressBar;
+}
+
+QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startName,
+                                    const std::function<void()>& onStart,
+                                    Qt::Orientation orientation)
+{
+    auto* start = new QPushButton(startText);
+    start->setObjectName(QString::fromLatin1(startName));
+    start->setDefault(true);
+    auto* exit = new QPushButton(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("exitButton"));
+    connect(start, &QPushButton::clicked, this, onStart);
+    connect(exit, &QPushButton::clicked, this, &CDeviceDlg::reject);
+    lockedButtons = {start, exit};
+
+    if (orientation == Qt::Vertical) {
+        auto* column = new QVBoxLayout;
+        column->addWidget(start);
+        column->addWidget(exit);
+        column->addStretch();
+        return column;
+    }
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(start);
+    row->addWidget(exit);
+    return row;
 }
 
 void CDeviceDlg::SetStatus(const QString& text)

@@ -5,12 +5,17 @@
 
 #include <QDialog>
 #include <QList>
+#include <functional>
 
 #include "dialogs/DeviceTask.h"
 
+class QBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+
+// A control's label; Alt with its underlined letter, and screen readers, reach the control.
+QLabel* BuddyLabel(const char* text, QWidget* buddy);
 
 class CDeviceDlg : public QDialog {
     Q_OBJECT
@@ -27,8 +32,11 @@ protected:
     // Room is kept for `lines` lines, so a longer text does not move the other controls.
     QLabel* MakeStatusLine(const QString& text, int lines = 1);
     QProgressBar* MakeProgressBar();
-    // The buttons an operation disables for as long as it runs.
-    void SetLockedButtons(const QList<QPushButton*>& buttons) { lockedButtons = buttons; }
+    // The button that starts an operation (the default button, named startName) and "Exit",
+    // both disabled while an operation runs: in a row under the dialog, or in a column
+    // beside it.
+    QBoxLayout* MakeButtons(const QString& startText, const char* startName,
+                            const std::function<void()>& onStart, Qt::Orientation orientation);
 
     // Locks the dialog and starts the work off this thread; done runs here once it has ended.
     // The dialog stays locked until done (or something it starts) calls Unlock.
@@ -44,7 +52,7 @@ private:
 
     QLabel* statusLine = nullptr;
     QProgressBar* progressBar = nullptr;
-    QList<QPushButton*> lockedButtons;
+    QList<QPushButton*> lockedButtons;  // disabled while an operation runs
     bool busy = false;
     // Last member: destroyed first, so the worker has ended before anything else goes.
     CDeviceTask task{this};

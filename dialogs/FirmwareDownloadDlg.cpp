@@ -4,25 +4,12 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "device/FlashRun.h"
 #include "dialogs/SerialChoice.h"
-
-namespace {
-
-QComboBox* NamedList(const char* name)
-{
-    auto* list = new QComboBox;
-    list->setObjectName(QString::fromLatin1(name));
-    return list;
-}
-
-}  // namespace
 
 CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget* parent,
                                            const CommTimings& timings)
@@ -32,12 +19,9 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Flash Software "));
 
-    portList = NamedList("portList");
-    FillPortList(*portList);
-    connectBaudList = NamedList("connectBaudList");
-    FillBaudList(*connectBaudList);
-    downloadBaudList = NamedList("downloadBaudList");
-    FillBaudList(*downloadBaudList);
+    portList = NewPortList("portList");
+    connectBaudList = NewBaudList("connectBaudList");
+    downloadBaudList = NewBaudList("downloadBaudList");
 
     auto* connection = new QGroupBox(QStringLiteral("Connection"));
     auto* grid = new QGridLayout(connection);
@@ -49,9 +33,7 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
                 {"Connect at", connectBaudList, "baud"},
                 {"Download at", downloadBaudList, "baud"}};
     for (int row = 0; row < 3; ++row) {
-        auto* label = new QLabel(QString::fromLatin1(rows[row].label));
-        label->setBuddy(rows[row].list);
-        grid->addWidget(label, row, 0);
+        grid->addWidget(BuddyLabel(rows[row].label, rows[row].list), row, 0);
         if (rows[row].unit) {
             grid->addWidget(rows[row].list, row, 1);
             grid->addWidget(new QLabel(QString::fromLatin1(rows[row].unit)), row, 2);
@@ -67,26 +49,13 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
     QLabel* status = MakeStatusLine(
         QString::fromLatin1(kStatusReadyToFlashPrefix) + QFile::decodeName(name.c_str()), 2);
 
-    auto* flash = new QPushButton(QStringLiteral("Flash Software"));
-    flash->setObjectName(QStringLiteral("flashButton"));
-    flash->setDefault(true);
-    auto* exit = new QPushButton(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("exitButton"));
-    connect(flash, &QPushButton::clicked, this, &CFirmwareDownloadDlg::OnFlash);
-    connect(exit, &QPushButton::clicked, this, &CFirmwareDownloadDlg::reject);
-    SetLockedButtons({flash, exit});
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(flash);
-    buttons->addWidget(exit);
-
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(connection);
     layout->addWidget(progress);
     layout->addWidget(status);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtons(
+        QStringLiteral("Flash Software"), "flashButton", [this] { OnFlash(); }, Qt::Horizontal));
 }
 
 CFirmwareDownloadDlg::~CFirmwareDownloadDlg() = default;

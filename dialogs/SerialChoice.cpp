@@ -11,24 +11,28 @@ constexpr int kPortCount = 8;
 
 }  // namespace
 
-void FillPortList(QComboBox& list)
+QComboBox* NewPortList(const char* name)
 {
-    list.clear();
+    auto* list = new QComboBox;
+    list->setObjectName(QString::fromLatin1(name));
     const std::vector<SerialPortEntry> ports = ListSerialPorts(kPortCount);
     for (int i = 0; i < kPortCount; ++i) {
         const SerialPortEntry& port = ports[i];
-        const std::string name =
+        const std::string device =
             port.device.empty() ? PortLabel(port.number, "", false) : port.device;
-        list.addItem(QString::fromStdString(port.label), QString::fromStdString(name));
+        list->addItem(QString::fromStdString(port.label), QString::fromStdString(device));
     }
-    list.setCurrentIndex(0);
+    list->setCurrentIndex(0);
+    return list;
 }
 
-void FillBaudList(QComboBox& list)
+QComboBox* NewBaudList(const char* name)
 {
-    list.clear();
-    for (int i = 0; i < kDialogBaudCount; ++i) list.addItem(QString::number(baudRateTable[i]));
-    list.setCurrentIndex(kDefaultBaudIndex);
+    auto* list = new QComboBox;
+    list->setObjectName(QString::fromLatin1(name));
+    for (int i = 0; i < kDialogBaudCount; ++i) list->addItem(QString::number(baudRateTable[i]));
+    list->setCurrentIndex(kDefaultBaudIndex);
+    return list;
 }
 
 std::optional<int> ChosenPosition(const QComboBox& list)

@@ -7,10 +7,10 @@
 class QComboBox;
 
 // "COM 1" to "COM 8", each naming its device when one is mapped ("COM 1 (simulated unit)",
-// "COM 2 (/dev/ttyUSB0)"); COM 1 selected.
-void FillPortList(QComboBox& list);
+// "COM 2 (/dev/ttyUSB0)"); COM 1 selected. The list is named `name`.
+QComboBox* NewPortList(const char* name);
 // The first seven unit rates, 1200 to 57600; 57600 selected.
-void FillBaudList(QComboBox& list);
+QComboBox* NewBaudList(const char* name);
 
 // The list's position the user chose: its current item, or in a list the user can type into,
 // the item whose text is exactly what was typed. Nothing when no item is chosen.

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
@@ -24,20 +23,11 @@ constexpr char kNoBaudText[] = "Choose a baud rate from the list.";
 constexpr char kNoChannelText[] = "Choose a channel from the list.";
 
 // The lists can be typed into; what is typed counts only when it names one of their items.
-QComboBox* EditableList(const char* name)
+QComboBox* Editable(QComboBox* list)
 {
-    auto* list = new QComboBox;
-    list->setObjectName(QString::fromLatin1(name));
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     return list;
-}
-
-QLabel* BuddyLabel(const char* text, QWidget* buddy)
-{
-    auto* label = new QLabel(QString::fromLatin1(text));
-    label->setBuddy(buddy);
-    return label;
 }
 
 }  // namespace
@@ -47,11 +37,10 @@ TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const Co
 {
     setWindowTitle(QStringLiteral("Test Analog Outputs"));
 
-    portList = EditableList("portList");
-    FillPortList(*portList);
-    baudList = EditableList("baudList");
-    FillBaudList(*baudList);
-    channelList = EditableList("channelList");
+    portList = Editable(NewPortList("portList"));
+    baudList = Editable(NewBaudList("baudList"));
+    channelList = Editable(new QComboBox);
+    channelList->setObjectName(QStringLiteral("channelList"));
     for (int channel = 1; channel <= config.analogChannelCount; ++channel)
         channelList->addItem(QStringLiteral("Channel %1").arg(channel));
     channelList->setCurrentIndex(0);
@@ -73,27 +62,13 @@ TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const Co
     testValuesForm->addRow(BuddyLabel("Channel:", channelList), channelList);
     testValuesForm->addRow(BuddyLabel("Value:", valueEdit), value);
 
-    auto* test = new QPushButton(QStringLiteral("Test Output"));
-    test->setObjectName(QStringLiteral("testButton"));
-    test->setDefault(true);
-    auto* exit = new QPushButton(QStringLiteral("Exit"));
-    exit->setObjectName(QStringLiteral("exitButton"));
-    exit->setAutoDefault(false);
-    connect(test, &QPushButton::clicked, this, &TestOutputDlg::OnTestOutput);
-    connect(exit, &QPushButton::clicked, this, &TestOutputDlg::reject);
-    SetLockedButtons({test, exit});
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(test);
-    buttons->addWidget(exit);
-
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(communications);
     layout->addWidget(testValues);
     layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)));
-    layout->addLayout(buttons);
+    layout->addLayout(MakeButtons(
+        QStringLiteral("Test Output"), "testButton", [this] { OnTestOutput(); }, Qt::Horizontal));
 }
 
 bool TestOutputDlg::eventFilter(QObject* watched, QEvent* event)
