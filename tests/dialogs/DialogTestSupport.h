@@ -80,11 +80,11 @@ protected:
         AnnounceUnit();
     }
     // A unit that stops answering at the first line or frame described by `at`.
-    void StartHeldUnit(const std::string& at, const UnitConfig& config = DefaultConfig())
+    void StartHeldUnit(const std::string& at)
     {
         SimOptions options;
         options.monitor = gate.HoldAt(at);
-        StartComUnit(config, options);
+        StartComUnit(DefaultConfig(), options);
     }
     void AnnounceUnit() { ASSERT_FALSE(unit->Announce().empty()); }
 

@@ -10,30 +10,48 @@ namespace {
 
 class FlashDialog : public UnitDialogTest {
 protected:
-    QPushButton* FlashButton(QDialog& dialog) { return Child<QPushButton>(dialog, "flashButton"); }
-    QPushButton* ExitButton(QDialog& dialog) { return Child<QPushButton>(dialog, "exitButton"); }
-    int BarOf(QDialog& dialog) { return Child<QProgressBar>(dialog, "progressBar")->value(); }
+    static QPushButton* FlashButton(QDialog& dialog)
+    {
+        return Child<QPushButton>(dialog, "flashButton");
+    }
+    static QPushButton* ExitButton(QDialog& dialog)
+    {
+        return Child<QPushButton>(dialog, "exitButton");
+    }
+    static int BarOf(QDialog& dialog)
+    {
+        return Child<QProgressBar>(dialog, "progressBar")->value();
+    }
+
+    // One run from the button to its end; until then neither button can be used.
+    static void Flash(QDialog& dialog)
+    {
+        Click(FlashButton(dialog));
+        EXPECT_FALSE(FlashButton(dialog)->isEnabled());
+        EXPECT_FALSE(ExitButton(dialog)->isEnabled());
+        QTRY_VERIFY(FlashButton(dialog)->isEnabled());
+        EXPECT_TRUE(ExitButton(dialog)->isEnabled());
+    }
+
+    QString Path() const { return QString::fromStdString(software.Path()); }
 
     TempFile software{std::vector<std::uint8_t>(4096, 0xA5)};
 };
 
 TEST_F(FlashDialog, ShowsEveryStageInOrderAndEndsReadyForAnotherRun)
 {
-    CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, FastTimings());
+    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
     ShowDialog(dialog);
     EXPECT_EQ(dialog.windowTitle(), "Flash Software ");
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(StatusOf(dialog),
-              "Ready to flash " + QFileInfo(QString::fromStdString(software.Path())).fileName());
+    EXPECT_EQ(StatusOf(dialog), "Ready to flash " + QFileInfo(Path()).fileName());
     EXPECT_EQ(Child<QComboBox>(dialog, "connectBaudList")->currentText(), "57600");
     EXPECT_EQ(Child<QComboBox>(dialog, "downloadBaudList")->currentText(), "57600");
     EXPECT_EQ(Child<QProgressBar>(dialog, "progressBar")->maximum(), 100);
 
     Child<QComboBox>(dialog, "downloadBaudList")->setCurrentIndex(4);  // 19200
     StatusLog status(dialog);
-    Click(FlashButton(dialog));
-    EXPECT_FALSE(ExitButton(dialog)->isEnabled());
-    QTRY_VERIFY(FlashButton(dialog)->isEnabled());
+    Flash(dialog);
 
     EXPECT_EQ(status.Texts(),
               (QStringList{"Connecting to the unit...", "Initializing the flash process...",
@@ -42,7 +60,6 @@ TEST_F(FlashDialog, ShowsEveryStageInOrderAndEndsReadyForAnotherRun)
                            "Flash in progress, 75 % complete", "Flash in progress, 100 % complete",
                            "Rebooting the unit...", "Flash completed successfully..."}));
     EXPECT_EQ(StatusOf(dialog), "Flash completed successfully...");
-    EXPECT_TRUE(ExitButton(dialog)->isEnabled());
     EXPECT_EQ(BarOf(dialog), 0);
     const std::vector<std::uint8_t> flash = unit->FlashMemory();
     EXPECT_EQ(std::vector<std::uint8_t>(flash.begin(), flash.begin() + 4096),
@@ -50,13 +67,13 @@ TEST_F(FlashDialog, ShowsEveryStageInOrderAndEndsReadyForAnotherRun)
     EXPECT_EQ(unit->Log().reboots, 1);
 }
 
-TEST_F(FlashDialog, CannotBeClosedOrEscapedWhileARunIsUnderWay)
+TEST_F(FlashDialog, LivesOnButCannotBeClosedOrEscapedWhileARunIsUnderWay)
 {
     StartHeldUnit("frame: ping");
     CommTimings timings = FastTimings();
     timings.pingWindowMs = 10000;  // the ping waits for as long as the test holds the unit
     timings.frameByteTimeoutMs = 10000;
-    CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, timings);
+    CFirmwareDownloadDlg dialog(Path(), nullptr, timings);
     ShowDialog(dialog);
     Click(FlashButton(dialog));
     QTRY_VERIFY(gate.Reached());
@@ -82,13 +99,10 @@ TEST_F(FlashDialog, SilentBootloaderFailsTheRunWithTheBarBackAtZero)
     SimFaults faults;
     faults.pingSilent = true;
     unit->SetFaults(faults);
-    CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, FastTimings());
+    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
     ShowDialog(dialog);
-    Click(FlashButton(dialog));
-    EXPECT_FALSE(FlashButton(dialog)->isEnabled());
-    QTRY_VERIFY(FlashButton(dialog)->isEnabled());
+    Flash(dialog);
     EXPECT_EQ(StatusOf(dialog), "Error, flash failed:No response to ping request");
-    EXPECT_TRUE(ExitButton(dialog)->isEnabled());
     EXPECT_EQ(BarOf(dialog), 0);
 }
 
@@ -97,16 +111,14 @@ TEST_F(FlashDialog, AfterAUnitThatDidNotAnswerTheNextRunStartsAfresh)
     SimFaults faults;
     faults.silent = true;
     unit->SetFaults(faults);
-    CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, FastTimings());
+    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
     ShowDialog(dialog);
-    Click(FlashButton(dialog));
-    QTRY_VERIFY(FlashButton(dialog)->isEnabled());
+    Flash(dialog);
     EXPECT_EQ(StatusOf(dialog), QString("Failed: ") + kEnterCommandModeText);
 
     // The port was closed; the same dialog opens it again for the next run.
     unit->SetFaults({});
-    Click(FlashButton(dialog));
-    QTRY_VERIFY(FlashButton(dialog)->isEnabled());
+    Flash(dialog);
     EXPECT_EQ(StatusOf(dialog), "Flash completed successfully...");
     EXPECT_EQ(unit->Log().banners, 1);
 }
@@ -114,25 +126,15 @@ TEST_F(FlashDialog, AfterAUnitThatDidNotAnswerTheNextRunStartsAfresh)
 TEST_F(FlashDialog, OpensFromTheMainWindowForTheChosenFileWithoutAParent)
 {
     CSluiceConfigDlg window;
-    prompts.fileAnswers = {QString::fromStdString(software.Path())};
+    prompts.fileAnswers = {Path()};
     prompts.dialogDriver = [&](QDialog& dialog) {
         ShowDialog(dialog);
         EXPECT_EQ(dialog.parentWidget(), nullptr);
-        QComboBox* ports = Child<QComboBox>(dialog, "portList");
-        EXPECT_EQ(ports->itemText(0), "COM 1 (simulated unit)");
-        if (ports->itemText(7) == "COM 8") {
-            ports->setCurrentIndex(7);
-            Click(FlashButton(dialog));
-            QTRY_VERIFY(FlashButton(dialog)->isEnabled());
-            EXPECT_TRUE(
-                StatusOf(dialog).startsWith(QString("Failed: ") + kOpenFailedText + "\nCOM 8: "))
-                << StatusOf(dialog).toStdString();
-        }
+        EXPECT_EQ(StatusOf(dialog), "Ready to flash " + QFileInfo(Path()).fileName());
         Click(ExitButton(dialog));
     };
     ChooseMenuItem(window, "&Flash Software");
     EXPECT_EQ(prompts.dialogs, QStringList{"Flash Software "});
-    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 }  // namespace
