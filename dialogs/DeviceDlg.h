@@ -21,15 +21,13 @@ class CDeviceDlg : public QDialog {
     Q_OBJECT
 
 public:
-    bool IsBusy() const { return busy; }
-
     // Escape, the close box and Exit all end here: ignored while an operation runs.
     void reject() override;
 
 protected:
     explicit CDeviceDlg(QWidget* parent);
 
-    // Room is kept for `lines` lines, so a longer text does not move the other controls.
+    // Room is kept for `lines` lines; a longer text makes the dialog taller.
     QLabel* MakeStatusLine(const QString& text, int lines = 1);
     QProgressBar* MakeProgressBar();
     // The button that starts an operation (the default button, named startName) and "Exit",

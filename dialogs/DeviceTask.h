@@ -21,7 +21,7 @@ class CDeviceTask final : public QObject, private CDeviceObserver {
 
 public:
     // Runs on the worker thread; true on success, otherwise errorText tells the failed step.
-    // Whatever it uses must be captured by value: the dialog may be gone before it ends.
+    // What it uses is captured by value or shared: the task outlives the dialog's own members.
     using Work = std::function<bool(CDeviceObserver& observer, std::string& errorText)>;
     // Runs on the user-interface thread once the work has ended and the worker is joined.
     using Done = std::function<void(bool succeeded, const QString& errorText)>;

@@ -1,5 +1,5 @@
-// Answers the program's message boxes and file dialogs from a script, so a widget test
-// runs a command to its end without a modal loop.
+// Answers the program's message boxes and file dialogs from a script, and lets the test work
+// the program's own dialogs, so a widget test runs a command to its end without a modal loop.
 #pragma once
 
 #include <QString>
