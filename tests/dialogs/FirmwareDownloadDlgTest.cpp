@@ -33,15 +33,28 @@ protected:
         EXPECT_TRUE(ExitButton(dialog)->isEnabled());
     }
 
+    void FaultUnit(bool SimFaults::*fault)
+    {
+        SimFaults faults;
+        faults.*fault = true;
+        unit->SetFaults(faults);
+    }
+
     QString Path() const { return QString::fromStdString(software.Path()); }
+    std::unique_ptr<CFirmwareDownloadDlg> Open(const CommTimings& timings = FastTimings())
+    {
+        auto dialog = std::make_unique<CFirmwareDownloadDlg>(Path(), nullptr, timings);
+        ShowDialog(*dialog);
+        return dialog;
+    }
 
     TempFile software{std::vector<std::uint8_t>(4096, 0xA5)};
 };
 
 TEST_F(FlashDialog, ShowsEveryStageInOrderAndEndsReadyForAnotherRun)
 {
-    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
-    ShowDialog(dialog);
+    auto opened = Open();
+    QDialog& dialog = *opened;
     EXPECT_EQ(dialog.windowTitle(), "Flash Software ");
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(StatusOf(dialog), "Ready to flash " + QFileInfo(Path()).fileName());
@@ -73,8 +86,8 @@ TEST_F(FlashDialog, LivesOnButCannotBeClosedOrEscapedWhileARunIsUnderWay)
     CommTimings timings = FastTimings();
     timings.pingWindowMs = 10000;  // the ping waits for as long as the test holds the unit
     timings.frameByteTimeoutMs = 10000;
-    CFirmwareDownloadDlg dialog(Path(), nullptr, timings);
-    ShowDialog(dialog);
+    auto opened = Open(timings);
+    QDialog& dialog = *opened;
     Click(FlashButton(dialog));
     QTRY_VERIFY(gate.Reached());
 
@@ -96,11 +109,9 @@ TEST_F(FlashDialog, LivesOnButCannotBeClosedOrEscapedWhileARunIsUnderWay)
 
 TEST_F(FlashDialog, SilentBootloaderFailsTheRunWithTheBarBackAtZero)
 {
-    SimFaults faults;
-    faults.pingSilent = true;
-    unit->SetFaults(faults);
-    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
-    ShowDialog(dialog);
+    FaultUnit(&SimFaults::pingSilent);
+    auto opened = Open();
+    QDialog& dialog = *opened;
     Flash(dialog);
     EXPECT_EQ(StatusOf(dialog), "Error, flash failed:No response to ping request");
     EXPECT_EQ(BarOf(dialog), 0);
@@ -108,11 +119,9 @@ TEST_F(FlashDialog, SilentBootloaderFailsTheRunWithTheBarBackAtZero)
 
 TEST_F(FlashDialog, AfterAUnitThatDidNotAnswerTheNextRunStartsAfresh)
 {
-    SimFaults faults;
-    faults.silent = true;
-    unit->SetFaults(faults);
-    CFirmwareDownloadDlg dialog(Path(), nullptr, FastTimings());
-    ShowDialog(dialog);
+    FaultUnit(&SimFaults::silent);
+    auto opened = Open();
+    QDialog& dialog = *opened;
     Flash(dialog);
     EXPECT_EQ(StatusOf(dialog), QString("Failed: ") + kEnterCommandModeText);
 
