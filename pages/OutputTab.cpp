@@ -14,6 +14,8 @@
 
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
+#include "dialogs/TestOutputDlg.h"
+#include "dialogs/UserPrompts.h"
 #include "pages/PageSupport.h"
 #include "pages/SerialSettings.h"
 
@@ -258,7 +260,9 @@ void COutputTab::StoreThenLoad()
 
 void COutputTab::OpenTestDialog()
 {
-    // The analog output test dialog is not built yet; it will open here.
+    // Centred on the main window; the dialog reads only the record's channel count.
+    TestOutputDlg dialog(*config, window());
+    UserPrompts().RunDialog(dialog);
 }
 
 bool COutputTab::AnalogMode() const

@@ -5,6 +5,7 @@
 
 #include "config/Quantities.h"
 #include "pages/OutputTab.h"
+#include "tests/gui/ScriptedPrompts.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
@@ -182,11 +183,13 @@ TEST_F(OutputPage, ModbusOutputDisablesTheChannelsAndTheAlternatePort)
     EXPECT_FALSE(Box("alternatePort")->isChecked());
     EXPECT_EQ(config.outputType, OutputAnalog);  // nothing stored yet
 
-    // The test dialog needs no stored page.
+    // The test dialog opens in MODBUS mode too, and needs no stored page.
+    CScriptedPrompts prompts;
     QPushButton* test = FindButton<QPushButton>(page.get(), "Test Analog Outputs");
     EXPECT_TRUE(test->isEnabled());
     const std::vector<unsigned char> before = Bytes(config);
     Press(test);
+    EXPECT_EQ(prompts.dialogs, QStringList{"Test Analog Outputs"});
     EXPECT_EQ(Bytes(config), before);
 
     Store();
