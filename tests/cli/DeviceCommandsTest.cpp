@@ -157,10 +157,13 @@ TEST_F(DeviceCommandsTest, TestOutputDrivesTheChannelAndRefusesCurrentsOutsideTh
         const Result result = Run(args);
         EXPECT_EQ(result.status, 2) << extra[1] << " " << extra.back();
     }
-    for (const char* command : {"read", "send", "flash"}) {
+    for (const auto& [command, baudOption] : {std::pair{"read", "--baud"},
+                                              {"send", "--baud"},
+                                              {"flash", "--connect-baud"},
+                                              {"flash", "--download-baud"}}) {
         EXPECT_EQ(Run({command, "x.cfg"}).status, 2) << command << " without --port";
-        EXPECT_EQ(Run({command, "--port", Device(), "--baud", "300", "x.cfg"}).status, 2)
-            << command;
+        EXPECT_EQ(Run({command, "--port", Device(), baudOption, "300", "x.cfg"}).status, 2)
+            << command << " " << baudOption;
     }
     EXPECT_EQ(unit->Log().outputTests.size(), 1u);
 }
