@@ -17,3 +17,5 @@ using SubcommandList = std::vector<CSubcommand>;
 
 // defaults, show, commands: work on .cfg files, no unit needed.
 void AddFileCommands(CLI::App& app, SubcommandList& subcommands);
+// read, send, flash, test-output, ports: talk to a unit over a serial port.
+void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands);

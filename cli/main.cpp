@@ -15,6 +15,7 @@ int Run(int argc, char** argv)
 
     SubcommandList subcommands;
     AddFileCommands(app, subcommands);
+    AddDeviceCommands(app, subcommands);
 
     try {
         app.parse(argc, argv);

@@ -40,14 +40,24 @@ public:
     // whole file ("Flash completed successfully..."). The port is closed at the end.
     bool Run(const FlashSettings& settings, CDeviceObserver& observer);
 
-    // For a trace of the bytes, and for a caller that wants to abort a running download
-    // (abortRequested, from any thread).
+    // The failed step's text of the last run, without the status line's prefix; empty after
+    // a run that succeeded.
+    const std::string& GetErrorText() const { return errorText; }
+
+    // For a trace of the bytes, and for a caller that wants to stop a run: setting
+    // Comm().abortRequested (from any thread, or a signal handler) stops a download at its
+    // next check. Set before the download has begun, it ends the run before the unit enters
+    // its bootloader or, once it is there, skips the download; the unit is rebooted whenever
+    // it was put into its bootloader. Each run starts with the flag cleared.
     CCommunications& Comm() { return comm; }
 
 private:
     void UpdateProgress() override;
     bool Fail(const char* prefix, const std::string& text);
+    // Sleeps, but wakes early when an abort is asked for.
+    void PauseUnlessAborted(int milliseconds);
 
     CCommunications comm;
     CDeviceObserver* observer = nullptr;
+    std::string errorText;
 };

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,7 +78,12 @@ struct CSimUnit::State {
     int stopPipe[2] = {-1, -1};
     std::thread thread;
     std::string announcedLink;
-    Clock::time_point nextSend{};
+    // With pace: when the line in each direction has carried everything given to it.
+    Clock::time_point sendLineFree{};
+    Clock::time_point receiveLineFree{};
+    // When the bytes being answered were all in: the unit's reply may start on the line then,
+    // however late this thread woke up for it.
+    Clock::time_point answerFrom{};
 
     mutable std::mutex mutex;  // guards everything below
     UnitConfig config{};
@@ -100,6 +106,12 @@ struct CSimUnit::State {
     void Run();
     bool StopRequested() const;
     bool WaitForStop(int milliseconds) const;
+    // Waits until the moment, to the microsecond; true when asked to stop meanwhile.
+    bool WaitForStopUntil(Clock::time_point moment) const;
+    // When `count` bytes given to a paced line now, behind what it still carries, are through.
+    // A line that is idle now starts at `from` at the earliest.
+    static Clock::time_point LineDone(Clock::time_point& lineFree, std::size_t count, int rate,
+                                      Clock::time_point from);
     void Transmit(const Chunk& chunk);
     bool WriteAll(const char* bytes, std::size_t count);
 
@@ -127,6 +139,9 @@ struct CSimUnit::State {
 
 void CSimUnit::State::Run()
 {
+    // A paced line wakes this thread when a message is through; the usual 50 us of timer
+    // slack on each wake-up would add to every exchange what no real line takes.
+    if (options.pace) ::prctl(PR_SET_TIMERSLACK, 1UL);
     std::uint8_t buffer[4096];
     for (;;) {
         pollfd fds[2] = {{pty.MasterFd(), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
@@ -146,6 +161,14 @@ void CSimUnit::State::Run()
             if (WaitForStop(5)) return;
             continue;
         }
+        // The tool's bytes all arrive at once through the pty; on a line they would take
+        // their time, and the unit can answer only once the last of them is in.
+        answerFrom = Clock::now();
+        if (options.pace && pty.SlaveBaudRate() > 0) {
+            answerFrom =
+                LineDone(receiveLineFree, std::size_t(got), pty.SlaveBaudRate(), answerFrom);
+            if (WaitForStopUntil(answerFrom)) return;
+        }
         std::vector<Chunk> answers;
         {
             std::lock_guard lock(mutex);
@@ -163,6 +186,27 @@ bool CSimUnit::State::WaitForStop(int milliseconds) const
 {
     pollfd entry{stopPipe[0], POLLIN, 0};
     return ::poll(&entry, 1, milliseconds) > 0;
+}
+
+bool CSimUnit::State::WaitForStopUntil(Clock::time_point moment) const
+{
+    const auto left = moment - Clock::now();
+    if (left <= Clock::duration::zero()) return StopRequested();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const timespec timeout{static_cast<time_t>(seconds.count()),
+                           static_cast<long>((left - seconds) / std::chrono::nanoseconds(1))};
+    pollfd entry{stopPipe[0], POLLIN, 0};
+    return ::ppoll(&entry, 1, &timeout, nullptr) > 0;
+}
+
+Clock::time_point CSimUnit::State::LineDone(Clock::time_point& lineFree, std::size_t count,
+                                            int rate, Clock::time_point from)
+{
+    // Ten bits a byte: start, eight data bits, stop. The schedule runs on from byte to byte,
+    // so a late wake-up does not slow the average; an idle line starts afresh.
+    if (lineFree < from) lineFree = from;
+    lineFree += std::chrono::nanoseconds(std::int64_t(count) * 10'000'000'000LL / rate);
+    return lineFree;
 }
 
 bool CSimUnit::State::StopRequested() const
@@ -201,23 +245,21 @@ void CSimUnit::State::Transmit(const Chunk& chunk)
             break;
         }
         if (WaitForStop(2)) return;
+        answerFrom = Clock::now();  // the reply could not start before the tool followed
     }
 
     if (!options.pace || chunk.rate <= 0) {
         WriteAll(bytes.data(), bytes.size());
         return;
     }
-    // Ten bits a byte on the line: start, eight data bits, stop. About a millisecond's worth
-    // at a time keeps the pace smooth without a system call per byte.
+    // About a millisecond's worth at a time keeps the pace smooth without a system call per
+    // byte. A byte reaches the tool once its stop bit is out, so each piece is written when
+    // the line would have carried the whole of it.
     const std::size_t piece = std::max<std::size_t>(1, std::size_t(chunk.rate) / 10000);
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
         const std::size_t count = std::min(piece, bytes.size() - at);
-        const auto now = Clock::now();
-        if (nextSend < now) nextSend = now;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextSend - now);
-        if (wait.count() > 0 && WaitForStop(static_cast<int>(wait.count()))) return;
+        if (WaitForStopUntil(LineDone(sendLineFree, count, chunk.rate, answerFrom))) return;
         if (!WriteAll(bytes.data() + at, count)) return;
-        nextSend += std::chrono::microseconds(count * 10'000'000 / std::size_t(chunk.rate));
     }
 }
 

@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -11,27 +8,9 @@
 #include <vector>
 
 #include "config/ConfigImage.h"
+#include "tests/cli/RunProgram.h"
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-
-    std::string LastErrorLine() const
-    {
-        std::string text = err;
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
-    }
-};
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -48,26 +27,7 @@ protected:
     // Runs the built program; stdout goes to stdoutPath when one is given.
     Result Run(const std::vector<std::string>& args, const std::string& stdoutPath = {}) const
     {
-        const std::string outPath = stdoutPath.empty() ? Path(".stdout") : stdoutPath;
-        const std::string errPath = Path(".stderr");
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
-            std::vector<char*> argv{const_cast<char*>(WEIRLINK_PROGRAM)};
-            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            ::execv(WEIRLINK_PROGRAM, argv.data());
-            ::_exit(127);
-        }
-        Result result;
-        int status = 0;
-        if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            result.status = WEXITSTATUS(status);
-        if (stdoutPath.empty()) result.out = ReadFile(outPath);
-        result.err = ReadFile(errPath);
-        return result;
+        return RunProgram(dir_, args, stdoutPath);
     }
 
     std::string WriteImage(const char* name, const UnitConfig& config) const

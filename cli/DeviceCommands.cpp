@@ -1,0 +1,272 @@
+// read, send, flash, test-output and ports: the desktop program's device operations from a
+// shell, with the same status texts, one per line on stderr, and the protocol's real waits.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/CliOutput.h"
+#include "cli/Commands.h"
+#include "cli/LineTrace.h"
+#include "cli/StatusPrinter.h"
+#include "comm/PortNames.h"
+#include "config/ConfigFile.h"
+#include "device/ConfigTransfer.h"
+#include "device/FlashRun.h"
+#include "device/OutputTest.h"
+#include "pages/SerialSettings.h"
+
+namespace {
+
+constexpr int kDefaultBaudRate = baudRateTable[kDefaultBaudIndex];
+constexpr int kOutputChannels = static_cast<int>(std::size(UnitConfig{}.analogChannel));
+
+// Where and how the unit is reached, as the command line gave it.
+struct LineOptions {
+    std::string port;
+    int baudRate = kDefaultBaudRate;
+    bool trace = false;
+};
+
+void AddPortOptions(CLI::App* sub, LineOptions& line)
+{
+    sub->add_option("--port", line.port, "the unit's serial port: a device path, or COMn")
+        ->required();
+    sub->add_flag("--trace", line.trace, "print every byte on the line to stderr");
+}
+
+CLI::Option* AddBaudOption(CLI::App* sub, const char* name, int& rate, const char* help)
+{
+    return sub->add_option(name, rate, help)
+        ->check(CLI::IsMember(baudRateTable))
+        ->capture_default_str();
+}
+
+// What every device command sets up: its status lines and, when asked for, the trace.
+class CConsole {
+public:
+    explicit CConsole(bool withTrace)
+    {
+        if (withTrace) trace.emplace(stderr);
+        printer.emplace(stderr, ::isatty(STDERR_FILENO) == 1, trace ? &*trace : nullptr);
+    }
+
+    SerialTrace Trace() { return trace ? trace->Function() : SerialTrace(); }
+    CStatusPrinter& Status() { return *printer; }
+
+    int Fail(const std::string& errorText)
+    {
+        printer->Finish();
+        if (trace) trace->Flush();
+        return ReportFailure(errorText);
+    }
+
+private:
+    std::optional<CLineTrace> trace;
+    std::optional<CStatusPrinter> printer;
+};
+
+CUnitConnection Connection(const LineOptions& line, CConsole& console)
+{
+    CUnitConnection connection;
+    connection.port = line.port;
+    connection.baudRate = line.baudRate;
+    connection.trace = console.Trace();
+    return connection;
+}
+
+int Read(const LineOptions& line, const std::string& outputPath)
+{
+    CConsole console(line.trace);
+    UnitConfig config{};
+    std::string errorText;
+    if (!ReadConfiguration(Connection(line, console), config, console.Status(), errorText))
+        return console.Fail(errorText);
+    // Only an image that passed every check gets here; a failure above leaves the file alone.
+    if (!SaveConfigFile(config, outputPath, errorText)) return console.Fail(errorText);
+    return kExitSuccess;
+}
+
+int Send(const LineOptions& line, const SendOptions& options, const std::string& path)
+{
+    // A file the reader rejects never reaches the unit, nor even opens its port.
+    UnitConfig config{};
+    std::string errorText;
+    if (!LoadConfigFile(config, path, errorText)) return ReportFailure(errorText);
+
+    CConsole console(line.trace);
+    if (!SendConfiguration(Connection(line, console), config, options, console.Status(), errorText))
+        return console.Fail(errorText);
+    return kExitSuccess;
+}
+
+int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
+{
+    CConsole console(line.trace);
+    std::string errorText;
+    if (!TestOutput(Connection(line, console), channel, milliamperes, console.Status(), errorText))
+        return console.Fail(errorText);
+    return kExitSuccess;
+}
+
+// Ctrl+C during a flash asks the run to stop: the download ends at its next check and the
+// unit is rebooted out of its bootloader. A second Ctrl+C ends the program at once.
+std::atomic<bool>* interruptFlag = nullptr;
+static_assert(std::atomic<bool>::is_always_lock_free, "stored to from a signal handler");
+
+extern "C" void OnInterrupt(int)
+{
+    interruptFlag->store(true);
+}
+
+class CInterruptStopsFlash {
+public:
+    explicit CInterruptStopsFlash(std::atomic<bool>& flag)
+    {
+        interruptFlag = &flag;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(SIGINT, &action, &previous);
+    }
+    ~CInterruptStopsFlash()
+    {
+        ::sigaction(SIGINT, &previous, nullptr);
+        interruptFlag = nullptr;
+    }
+    CInterruptStopsFlash(const CInterruptStopsFlash&) = delete;
+    CInterruptStopsFlash& operator=(const CInterruptStopsFlash&) = delete;
+
+private:
+    struct sigaction previous {};
+};
+
+// The software file is looked at before the unit is put into its bootloader: a mistyped
+// name must not leave a unit waiting there for a download that cannot come.
+std::string SoftwareFileProblem(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) error = EISDIR;
+    if (fd >= 0) ::close(fd);
+    if (error == 0) return "";
+    return std::string(kDownloadFileText) + "\n" + path + ": " +
+           (error == EISDIR ? "not a regular file" : std::strerror(error));
+}
+
+int Flash(const LineOptions& line, const FlashSettings& settings)
+{
+    CConsole console(line.trace);
+    console.Status().ShowStatus(kStatusReadyToFlashPrefix +
+                                SoftwareDisplayName(settings.softwarePath));
+    if (const std::string problem = SoftwareFileProblem(settings.softwarePath); !problem.empty())
+        return console.Fail(problem);
+
+    CFlashRun run;
+    if (line.trace) run.Comm().Port().SetTrace(console.Trace());
+    bool flashed = false;
+    {
+        CInterruptStopsFlash interrupt(run.Comm().abortRequested);
+        flashed = run.Run(settings, console.Status());
+    }
+    if (!flashed) return console.Fail(run.GetErrorText());
+    console.Status().Finish();
+    return kExitSuccess;
+}
+
+int ListPorts()
+{
+    const std::vector<SerialPortEntry> ports = ScanSerialPorts();
+    if (ports.empty()) {
+        std::fputs("No serial port was detected.\n", stderr);
+        return kExitSuccess;
+    }
+    std::string text;
+    for (const SerialPortEntry& port : ports) {
+        text += port.label;
+        // A simulated unit's label says what it is; its terminal is worth knowing too.
+        if (port.simulated) text += "  " + port.device;
+        text += '\n';
+    }
+    return PrintOutput(text);
+}
+
+}  // namespace
+
+void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
+{
+    {
+        auto line = std::make_shared<LineOptions>();
+        auto output = std::make_shared<std::string>();
+        CLI::App* sub = app.add_subcommand("read", "Read the unit's configuration into a file");
+        AddPortOptions(sub, *line);
+        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        sub->add_option("OUTPUT.cfg", *output,
+                        "the file to write; written only when the whole configuration "
+                        "arrived intact")
+            ->required();
+        subcommands.push_back({sub, [line, output] { return Read(*line, *output); }});
+    }
+    {
+        auto line = std::make_shared<LineOptions>();
+        auto options = std::make_shared<SendOptions>();
+        auto path = std::make_shared<std::string>();
+        CLI::App* sub = app.add_subcommand("send", "Program the unit with a configuration file");
+        AddPortOptions(sub, *line);
+        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        sub->add_flag("--sync-time", options->synchronizeTime,
+                      "set the unit's clock to this computer's local time");
+        sub->add_flag("--zero-totalizer", options->zeroTotalizer, "zero the unit's totalizers");
+        sub->add_option("FILE.cfg", *path, "the configuration file")->required();
+        subcommands.push_back(
+            {sub, [line, options, path] { return Send(*line, *options, *path); }});
+    }
+    {
+        auto line = std::make_shared<LineOptions>();
+        auto settings = std::make_shared<FlashSettings>();
+        CLI::App* sub = app.add_subcommand(
+            "flash", "Load new unit software through the unit's bootloader (Ctrl+C stops it)");
+        AddPortOptions(sub, *line);
+        AddBaudOption(sub, "--connect-baud", settings->connectBaudRate,
+                      "the rate the unit's port is set to");
+        AddBaudOption(sub, "--download-baud", settings->downloadBaudRate,
+                      "the rate of the download");
+        sub->add_option("FILE.bin", settings->softwarePath, "the software file")->required();
+        subcommands.push_back({sub, [line, settings] {
+                                   settings->port = line->port;
+                                   return Flash(*line, *settings);
+                               }});
+    }
+    {
+        auto line = std::make_shared<LineOptions>();
+        auto channel = std::make_shared<int>(1);
+        auto current = std::make_shared<double>(kMinTestCurrent);
+        CLI::App* sub = app.add_subcommand(
+            "test-output", "Make the unit drive one analog output channel at a test current");
+        AddPortOptions(sub, *line);
+        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        sub->add_option("--channel", *channel, "the output channel, from 1")
+            ->required()
+            ->check(CLI::Range(1, kOutputChannels));
+        sub->add_option("--current", *current, "the test current in mA, 4 to 20")
+            ->required()
+            ->check(CLI::Range(kMinTestCurrent, kMaxTestCurrent));
+        subcommands.push_back({sub, [line, channel, current] {
+                                   return TestOutputCommand(*line, *channel, *current);
+                               }});
+    }
+    CLI::App* ports =
+        app.add_subcommand("ports", "List the serial ports by COM number, with their devices");
+    subcommands.push_back({ports, ListPorts});
+}

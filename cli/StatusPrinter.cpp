@@ -1,0 +1,80 @@
+#include "cli/StatusPrinter.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "device/FlashRun.h"
+
+namespace {
+
+// "Flash in progress, ": the download's status up to its number.
+bool IsProgressStatus(std::string_view text)
+{
+    const std::string_view format = kStatusFlashProgressFormat;
+    return text.starts_with(format.substr(0, format.find('%')));
+}
+
+}  // namespace
+
+CStatusPrinter::CStatusPrinter(std::FILE* output, bool isTerminal, CLineTrace* lineTrace)
+    : out(output), terminal(isTerminal), trace(lineTrace)
+{
+}
+
+void CStatusPrinter::ShowStatus(const std::string& text)
+{
+    if (trace != nullptr) trace->Flush();
+    if (!IsProgressStatus(text)) {
+        Finish();
+        PrintLine(text);
+        return;
+    }
+    if (terminal && trace == nullptr) {
+        // A trace prints between the blocks; a bar redrawn in place would tear it apart.
+        barText = text;
+        DrawBar();
+    } else if (text != lastPrinted) {
+        PrintLine(text);
+    }
+}
+
+void CStatusPrinter::SetProgressRange(int maximum)
+{
+    range = std::max(maximum, 1);
+}
+
+void CStatusPrinter::SetProgress(int newPosition)
+{
+    position = std::clamp(newPosition, 0, range);
+    if (!barText.empty()) DrawBar();
+}
+
+void CStatusPrinter::Finish()
+{
+    if (barText.empty()) return;
+    std::fputc('\n', out);
+    std::fflush(out);
+    barText.clear();
+    drawn.clear();
+}
+
+void CStatusPrinter::PrintLine(const std::string& text)
+{
+    // A failed step's details (a device and the system's reason) follow on further lines;
+    // the closing "Error: " line carries them, so the status keeps to its first line.
+    lastPrinted = text.substr(0, text.find('\n'));
+    std::fprintf(out, "%s\n", lastPrinted.c_str());
+    std::fflush(out);
+}
+
+void CStatusPrinter::DrawBar()
+{
+    const int filled = position * kBarWidth / range;
+    std::string line = "\r[" + std::string(std::size_t(filled), '#') +
+                       std::string(std::size_t(kBarWidth - filled), ' ') + "] " + barText;
+    if (line == drawn) return;
+    drawn = line;
+    // Clear to the end of the line: a shorter text leaves nothing of a longer one behind.
+    std::fprintf(out, "%s\x1b[K", line.c_str());
+    std::fflush(out);
+}
