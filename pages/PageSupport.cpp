@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <algorithm>
 #include <cstring>
 
@@ -122,3 +124,34 @@ QLabel* NewUnitsLabel()
 double FieldDecimal(const QString& text) { return ReadDecimal(text.toStdString()); }
 
 long FieldInteger(const QString& text) { return ReadInteger(text.toStdString()); }
+
+QString StripNonAlphanumeric(const QString& text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'))
+            kept.append(c);
+    }
+    return kept;
+}
+
+void SetWidthInChars(QLineEdit* edit, int chars)
+{
+    // The frame and margins come from the style, as QLineEdit's own size hint does it; a
+    // digit's width stands for the average character.
+    const QFontMetrics metrics = edit->fontMetrics();
+    const QSize text(metrics.horizontalAdvance(QString(chars, u'0')) + 8, metrics.height());
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QSize size = edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, edit);
+    edit->setFixedWidth(size.width());
+}
+
+void ReserveLabelWidth(QLabel* label, const QString& widestText)
+{
+    // Longer texts (a value no page writes, from a file) are cut rather than widen the page.
+    label->setFixedWidth(label->fontMetrics().horizontalAdvance(widestText));
+}

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <span>
 #include <utility>
 
@@ -84,3 +86,24 @@ QLabel* NewUnitsLabel();
 // The page's field texts read as numbers, in the C locale.
 double FieldDecimal(const QString& text);
 long FieldInteger(const QString& text);
+
+// The integer at the start of a field, held at the ends of the record field it goes to, so
+// that a long row of digits never wraps round to a small, plausible value.
+template <typename Int>
+Int FieldIntegerAs(const QString& text)
+{
+    const long value = FieldInteger(text);
+    return static_cast<Int>(std::clamp<long>(value, std::numeric_limits<Int>::min(),
+                                             std::numeric_limits<Int>::max()));
+}
+
+// Only the ASCII letters and digits of the text: the unit keeps names in that alphabet.
+QString StripNonAlphanumeric(const QString& text);
+
+// Makes an edit as wide as `chars` characters of its font, so that fields for short numbers
+// are short and the width follows the font and the screen's scaling.
+void SetWidthInChars(QLineEdit* edit, int chars);
+
+// A label whose text follows the record keeps the width of the widest text it can show, so a
+// long text neither clips nor makes the window grow.
+void ReserveLabelWidth(QLabel* label, const QString& widestText);
