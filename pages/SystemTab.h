@@ -1,7 +1,15 @@
-// The Communication page. Its controls are still to come.
+// The Communication page: the serial settings of the unit's configuration port and of its
+// three instrument ports, its network address and its modem.
 #pragma once
 
+#include <array>
+
 #include "pages/ConfigPage.h"
+
+class CIpAddressField;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
 
 class CSystemTab final : public CConfigPage {
     Q_OBJECT
@@ -9,6 +17,26 @@ class CSystemTab final : public CConfigPage {
 public:
     explicit CSystemTab(UnitConfig* config, QWidget* parent = nullptr);
 
-    void LoadFromConfig() override {}
-    void StoreToConfig() override {}
+    void LoadFromConfig() override;
+    void StoreToConfig() override;
+
+private:
+    struct PortControls {
+        QComboBox* baudRate;
+        QComboBox* dataBits;
+        QComboBox* parity;
+    };
+
+    QWidget* CreatePortGroup(int group);
+    QWidget* CreateNetworkGroup();
+    QWidget* CreateModemGroup();
+
+    void OnUseModemClicked();
+
+    std::array<PortControls, 4> ports{};
+    QCheckBox* flowControl = nullptr;
+    CIpAddressField* address = nullptr;
+    CIpAddressField* subnet = nullptr;
+    QCheckBox* useModem = nullptr;
+    QLineEdit* modemInit = nullptr;
 };
