@@ -1,6 +1,221 @@
 #include "pages/SmoothingTab.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "config/NumberText.h"
+#include "config/Quantities.h"
+#include "pages/CountField.h"
+#include "pages/PageSupport.h"
+
+namespace {
+
+// One group per smoothed quantity, in the order of UnitConfig::smoothing, with the kind
+// whose display unit its thresholds are shown in.
+struct QuantityGroup {
+    const char* title;
+    QuantityKind kind;
+};
+constexpr QuantityGroup kQuantityGroups[] = {
+    {"Flow", KindFlow},
+    {"Velocity", KindVelocity},
+    {"Depth", KindDepth},
+};
+
+// The slider has one step per hundredth of the factor: 1.0 (least smoothed) at the left
+// end, 0.0 at the right.
+constexpr int kSliderSteps = 100;
+
+float PositionToTcf(int position)
+{
+    return static_cast<float>(1.0 - position / static_cast<double>(kSliderSteps));
+}
+
+int TcfToPosition(float tcf)
+{
+    // In double from the stored float, so that every position reads back as itself; a
+    // factor beyond 0..1 from a file puts the slider at its nearer end.
+    const double position = kSliderSteps - std::round(static_cast<double>(tcf) * kSliderSteps);
+    if (std::isnan(position)) return 0;
+    return static_cast<int>(std::clamp(position, 0.0, static_cast<double>(kSliderSteps)));
+}
+
+QString TcfText(float tcf)
+{
+    return QStringLiteral("TCF: ") + QString::fromStdString(FormatDecimal(tcf, 2));
+}
+
+QString ThresholdText(std::int32_t stored, int unitCode)
+{
+    return QString::fromStdString(FormatValue(ToDisplayUnits(stored, unitCode)));
+}
+
+// The thresholds are sizes: a sign typed before one is dropped, and the value is rounded
+// to the nearest base unit. An odd unit code from a file cannot make one negative either.
+std::int32_t ThresholdFromText(const QString& text, int unitCode)
+{
+    const double base = FromDisplayUnits(std::fabs(FieldDecimal(text)), unitCode);
+    return std::max(TruncateToInt32(base + 0.5), 0);
+}
+
+// Two lines beside each end of a slider.
+QLabel* SliderEndLabel(const char* text, Qt::Alignment alignment)
+{
+    auto* label = new QLabel(Latin1(text));
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace
+
 CSmoothingTab::CSmoothingTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
+    auto* page = new QVBoxLayout(this);
+    for (int q = 0; q < static_cast<int>(std::size(kQuantityGroups)); ++q)
+        page->addWidget(CreateQuantityGroup(q));
+    page->addWidget(CreateOutputGroup());
+    page->addWidget(CreateBadDataGroup());
+    page->addStretch(1);
+
+    LoadFromConfig();
+}
+
+QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
+{
+    auto* box = new QGroupBox(Latin1(kQuantityGroups[quantity].title));
+    QuantityControls& c = quantities[quantity];
+
+    c.slider = new QSlider(Qt::Horizontal);
+    c.slider->setRange(0, kSliderSteps);
+    c.slider->setSingleStep(1);
+    c.slider->setPageStep(10);
+    c.slider->setTickPosition(QSlider::TicksBelow);
+    c.slider->setTickInterval(10);
+    c.factor = new QLabel(QStringLiteral("TCF:"));
+    c.factor->setAlignment(Qt::AlignCenter);
+    ReserveLabelWidth(c.factor, TcfText(-1.0f));
+
+    auto* sliderRow = new QGridLayout;
+    sliderRow->addWidget(SliderEndLabel("Less\nSmoothed", Qt::AlignRight), 0, 0);
+    sliderRow->addWidget(c.slider, 0, 1);
+    sliderRow->addWidget(SliderEndLabel("More\nSmoothed", Qt::AlignLeft), 0, 2);
+    sliderRow->addWidget(c.factor, 1, 1, Qt::AlignHCenter);
+    sliderRow->setColumnStretch(1, 1);
+
+    c.band = new QLineEdit;
+    c.zeroBelow = new QLineEdit;
+    c.bandUnits = new QLabel(QStringLiteral("Units"));
+    c.zeroBelowUnits = new QLabel(QStringLiteral("Units"));
+    auto* thresholds = new QGridLayout;
+    const std::pair<const char*, std::pair<QLineEdit*, QLabel*>> rows[] = {
+        {"Don't smooth changes over", {c.band, c.bandUnits}},
+        {"Force to zero if less than", {c.zeroBelow, c.zeroBelowUnits}},
+    };
+    int row = 0;
+    for (const auto& [label, field] : rows) {
+        SetWidthInChars(field.first, 9);
+        // Every abbreviation fits, the longest being the one of an unknown unit code.
+        ReserveLabelWidth(field.second, Latin1(kUnknownUnitsText));
+        thresholds->addWidget(new QLabel(Latin1(label)), row, 0);
+        thresholds->addWidget(field.first, row, 1);
+        thresholds->addWidget(field.second, row, 2);
+        ++row;
+    }
+
+    auto* layout = new QHBoxLayout(box);
+    layout->addLayout(sliderRow, 1);
+    layout->addSpacing(2 * layout->spacing());
+    layout->addLayout(thresholds);
+
+    connect(c.slider, &QSlider::valueChanged, this, &CSmoothingTab::OnSliderMoved);
+    return box;
+}
+
+QWidget* CSmoothingTab::CreateOutputGroup()
+{
+    auto* box = new QGroupBox(QStringLiteral("Output"));
+    showSmoothed = new QCheckBox(QStringLiteral(
+        "Display smoothed flow, velocity, and depth values on LCD and main web page"));
+    (new QVBoxLayout(box))->addWidget(showSmoothed);
+    return box;
+}
+
+QWidget* CSmoothingTab::CreateBadDataGroup()
+{
+    auto* box = new QGroupBox(QStringLiteral("Bad Data"));
+    clearSmoothed = new CClearCountRow(QStringLiteral("Clear smoothed values if"),
+                                       QStringLiteral("bad readings occur"), QStringLiteral("--"));
+    (new QVBoxLayout(box))->addWidget(clearSmoothed);
+    connect(clearSmoothed, &CClearCountRow::BoxClicked, this,
+            &CSmoothingTab::OnClearSmoothedClicked);
+    connect(clearSmoothed, &CClearCountRow::Stepped, this, &CSmoothingTab::OnClearCountStepped);
+    return box;
+}
+
+void CSmoothingTab::LoadFromConfig()
+{
+    for (int q = 0; q < static_cast<int>(quantities.size()); ++q) {
+        const QuantityControls& c = quantities[q];
+        const int unitCode = config->unitCode[kQuantityGroups[q].kind];
+        const QString units = Latin1(UnitAbbreviation(unitCode));
+        c.bandUnits->setText(units);
+        c.zeroBelowUnits->setText(units);
+        const float tcf = config->smoothing[q].tcf;
+        c.band->setText(ThresholdText(config->smoothing[q].band, unitCode));
+        c.zeroBelow->setText(ThresholdText(config->smoothing[q].zeroBelow, unitCode));
+        {
+            // Setting a slider is no move by the user.
+            const QSignalBlocker quiet(c.slider);
+            c.slider->setValue(TcfToPosition(tcf));
+        }
+        c.factor->setText(TcfText(tcf));
+    }
+
+    showSmoothed->setChecked(config->lcdShowSmoothed != 0);
+    clearSmoothed->ShowCount(config->badReadingClearCount);
+}
+
+void CSmoothingTab::StoreToConfig()
+{
+    for (int q = 0; q < static_cast<int>(quantities.size()); ++q) {
+        const QuantityControls& c = quantities[q];
+        const int unitCode = config->unitCode[kQuantityGroups[q].kind];
+        config->smoothing[q].band = ThresholdFromText(c.band->text(), unitCode);
+        config->smoothing[q].zeroBelow = ThresholdFromText(c.zeroBelow->text(), unitCode);
+        config->smoothing[q].tcf = PositionToTcf(c.slider->value());
+    }
+
+    config->lcdShowSmoothed = showSmoothed->isChecked() ? 1 : 0;
+
+    config->badReadingClearCount = clearSmoothed->ReadCount();
+    if (config->badReadingClearCount != 0) lastBadReadingClearCount = config->badReadingClearCount;
+}
+
+void CSmoothingTab::OnSliderMoved()
+{
+    StoreToConfig();
+    LoadFromConfig();
+}
+
+void CSmoothingTab::OnClearSmoothedClicked()
+{
+    StoreToConfig();
+    config->badReadingClearCount = clearSmoothed->IsTicked() ? lastBadReadingClearCount : 0;
+    LoadFromConfig();
+}
+
+void CSmoothingTab::OnClearCountStepped(int direction)
+{
+    StoreToConfig();
+    config->badReadingClearCount = StepClearCount(config->badReadingClearCount, direction);
     LoadFromConfig();
 }

@@ -1,7 +1,17 @@
-// The Smoothing page. Its controls are still to come.
+// The Smoothing page: how the unit smooths flow, velocity and depth, whether its LCD shows
+// the smoothed values, and after how many bad readings it clears them.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "pages/ConfigPage.h"
+
+class CClearCountRow;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
 
 class CSmoothingTab final : public CConfigPage {
     Q_OBJECT
@@ -9,6 +19,32 @@ class CSmoothingTab final : public CConfigPage {
 public:
     explicit CSmoothingTab(UnitConfig* config, QWidget* parent = nullptr);
 
-    void LoadFromConfig() override {}
-    void StoreToConfig() override {}
+    void LoadFromConfig() override;
+    void StoreToConfig() override;
+
+private:
+    struct QuantityControls {
+        QSlider* slider;
+        QLabel* factor;
+        QLineEdit* band;
+        QLabel* bandUnits;
+        QLineEdit* zeroBelow;
+        QLabel* zeroBelowUnits;
+    };
+
+    QWidget* CreateQuantityGroup(int quantity);
+    QWidget* CreateOutputGroup();
+    QWidget* CreateBadDataGroup();
+
+    void OnSliderMoved();
+    void OnClearSmoothedClicked();
+    void OnClearCountStepped(int direction);
+
+    std::array<QuantityControls, 3> quantities{};
+    QCheckBox* showSmoothed = nullptr;
+    CClearCountRow* clearSmoothed = nullptr;
+
+    // The last count other than 0 in "Clear smoothed values if", offered again when it is
+    // ticked. Not part of the record.
+    std::uint8_t lastBadReadingClearCount = 3;
 };
