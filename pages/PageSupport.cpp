@@ -150,6 +150,13 @@ void SetWidthInChars(QLineEdit* edit, int chars)
     edit->setFixedWidth(size.width());
 }
 
+QLabel* LabelFor(const QString& text, QWidget* field)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(field);
+    return label;
+}
+
 void ReserveLabelWidth(QLabel* label, const QString& widestText)
 {
     // Longer texts (a value no page writes, from a file) are cut rather than widen the page.

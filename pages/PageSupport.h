@@ -104,6 +104,10 @@ QString StripNonAlphanumeric(const QString& text);
 // are short and the width follows the font and the screen's scaling.
 void SetWidthInChars(QLineEdit* edit, int chars);
 
+// The label in front of a field. Naming the field as its buddy tells screen readers (and
+// tests) which field the label names.
+QLabel* LabelFor(const QString& text, QWidget* field);
+
 // A label whose text follows the record keeps the width of the widest text it can show, so a
 // long text neither clips nor makes the window grow.
 void ReserveLabelWidth(QLabel* label, const QString& widestText);

@@ -125,7 +125,7 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
         SetWidthInChars(field.first, 9);
         // Every abbreviation fits, the longest being the one of an unknown unit code.
         ReserveLabelWidth(field.second, Latin1(kUnknownUnitsText));
-        thresholds->addWidget(new QLabel(Latin1(label)), row, 0);
+        thresholds->addWidget(LabelFor(Latin1(label), field.first), row, 0);
         thresholds->addWidget(field.first, row, 1);
         thresholds->addWidget(field.second, row, 2);
         ++row;

@@ -112,7 +112,7 @@ QWidget* CSystemTab::CreatePortGroup(int group)
         {"Baudrate:", c.baudRate}, {"Data bits:", c.dataBits}, {"Parity:", c.parity}};
     int row = 0;
     for (const auto& [label, list] : rows) {
-        grid->addWidget(new QLabel(Latin1(label)), row, 0);
+        grid->addWidget(LabelFor(Latin1(label), list), row, 0);
         grid->addWidget(list, row, 1);
         ++row;
     }
@@ -131,9 +131,9 @@ QWidget* CSystemTab::CreateNetworkGroup()
     address = new CIpAddressField;
     subnet = new CIpAddressField;
     auto* grid = new QGridLayout(box);
-    grid->addWidget(new QLabel(QStringLiteral("Address:")), 0, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Address:"), address), 0, 0);
     grid->addWidget(address, 0, 1, Qt::AlignLeft);
-    grid->addWidget(new QLabel(QStringLiteral("Subnet:")), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Subnet:"), subnet), 1, 0);
     grid->addWidget(subnet, 1, 1, Qt::AlignLeft);
     grid->setRowStretch(2, 1);
     return box;
@@ -148,7 +148,7 @@ QWidget* CSystemTab::CreateModemGroup()
     modemInit->setValidator(new CCapitalsValidator(modemInit));
     auto* grid = new QGridLayout(box);
     grid->addWidget(useModem, 0, 0, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Initialization String:")), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Initialization String:"), modemInit), 1, 0);
     grid->addWidget(modemInit, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);

@@ -94,7 +94,7 @@ CUnitsTab::CUnitsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, 
     // Created in reading order, which is also the order the Tab key follows.
     siteName = NameEdit(this);
     auto* siteRow = new QHBoxLayout;
-    siteRow->addWidget(new QLabel(QStringLiteral("Site Name:")));
+    siteRow->addWidget(LabelFor(QStringLiteral("Site Name:"), siteName));
     siteRow->addWidget(siteName);
     siteRow->addStretch(1);
 
@@ -134,9 +134,9 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
     SetWidthInChars(c.seconds, 6);
 
     auto* grid = new QGridLayout(group);
-    grid->addWidget(new QLabel(QStringLiteral("Type:")), 0, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Type:"), c.type), 0, 0);
     grid->addWidget(c.type, 0, 1, 1, 2, Qt::AlignLeft);
-    grid->addWidget(new QLabel(QStringLiteral("Name:")), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Name:"), c.name), 1, 0);
     grid->addWidget(c.name, 1, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(c.timeout, 2, 0);
     grid->addWidget(c.seconds, 2, 1);
@@ -177,7 +177,7 @@ QWidget* CUnitsTab::CreateLcdGroup()
     cycleTimeText = new QLabel;
     // The label shows the stored time, which may lie beyond the slider's end.
     ReserveLabelWidth(cycleTimeText, QString::fromLatin1(kCycleTimeFormat).arg(255));
-    grid->addWidget(new QLabel(QStringLiteral("Cycle Time:")), kLcdBoxCount, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Cycle Time:"), cycleTime), kLcdBoxCount, 0);
     grid->addWidget(cycleTime, kLcdBoxCount, 1);
     grid->addWidget(cycleTimeText, kLcdBoxCount, 2);
 
@@ -199,7 +199,7 @@ QWidget* CUnitsTab::CreateUnitsGroup()
         for (int code = list.firstCode; code <= list.lastCode; ++code)
             unitLists[i]->addItem(Latin1(UnitName(static_cast<unsigned>(code))));
         const int row = static_cast<int>(i);
-        grid->addWidget(new QLabel(Latin1(list.label)), row, 0);
+        grid->addWidget(LabelFor(Latin1(list.label), unitLists[i]), row, 0);
         grid->addWidget(unitLists[i], row, 1);
     }
     grid->setColumnStretch(1, 1);
