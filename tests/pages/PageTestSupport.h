@@ -7,6 +7,11 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -20,6 +25,7 @@
 #include <vector>
 
 #include "config/UnitConfig.h"
+#include "pages/CountField.h"
 #include "tests/gui/ScriptedPrompts.h"
 
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -49,7 +55,14 @@ inline void Type(QLineEdit* edit, const QString& text)
 {
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
+    for (const QChar c : text) {
+        // QTest names keys for ASCII only; other characters come as text, as from a keyboard
+        // layout that has them.
+        if (c.unicode() < 0x80)
+            QTest::keyClick(edit, static_cast<char>(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 // A button or a check box pressed with the space bar.
@@ -143,3 +156,87 @@ private:
     QLocale previous = QLocale();
     std::string previousNumeric = std::setlocale(LC_NUMERIC, nullptr);
 };
+
+inline UnitConfig DefaultRecord()
+{
+    UnitConfig config{};
+    SetDefaults(config);
+    return config;
+}
+
+// The offsets at which two records differ, so a failure names the fields.
+inline std::vector<std::size_t> Differences(const UnitConfig& a, const UnitConfig& b)
+{
+    const auto* x = reinterpret_cast<const unsigned char*>(&a);
+    const auto* y = reinterpret_cast<const unsigned char*>(&b);
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < sizeof(UnitConfig); ++i)
+        if (x[i] != y[i]) offsets.push_back(i);
+    return offsets;
+}
+
+// A name field of the record as its 12 bytes: what follows the NUL counts too.
+inline std::vector<char> NameBytes(const char (&field)[12])
+{
+    return {field, field + 12};
+}
+inline std::vector<char> NameBytes(const char* text)
+{
+    std::vector<char> bytes(12, '\0');
+    std::memcpy(bytes.data(), text, std::strlen(text));
+    return bytes;
+}
+
+// The group box with this title, or the page itself for an empty title.
+inline QWidget* Group(QWidget* page, const QString& title)
+{
+    if (title.isEmpty()) return page;
+    for (QGroupBox* group : page->findChildren<QGroupBox*>())
+        if (group->title() == title) return group;
+    ADD_FAILURE() << "no group " << title.toStdString();
+    return page;
+}
+
+// The field a label names.
+template <typename Field>
+Field* Labelled(QWidget* within, const QString& label)
+{
+    for (QLabel* candidate : within->findChildren<QLabel*>())
+        if (candidate->text() == label)
+            if (auto* field = qobject_cast<Field*>(candidate->buddy())) return field;
+    ADD_FAILURE() << "no field labelled " << label.toStdString();
+    return nullptr;
+}
+
+template <typename Button>
+Button* Titled(QWidget* within, const QString& text)
+{
+    for (Button* button : within->findChildren<Button*>())
+        if (button->text() == text) return button;
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
+// A click on the box or the round button itself.
+inline void Click(QAbstractButton* button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const auto indicator = qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonIndicator
+                                                               : QStyle::SE_CheckBoxIndicator;
+    const QRect rect = button->style()->subElementRect(indicator, &option, button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, rect.center());
+}
+
+inline void ClickArrow(CCountField* field, bool up)
+{
+    QStyleOptionSpinBox option;
+    option.initFrom(field);
+    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField |
+                         QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    option.buttonSymbols = QAbstractSpinBox::UpDownArrows;
+    option.frame = true;
+    const auto arrow = up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown;
+    const QRect rect = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field);
+    QTest::mouseClick(field, Qt::LeftButton, {}, rect.center());
+}
