@@ -140,7 +140,7 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
     grid->addWidget(c.name, 1, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(c.timeout, 2, 0);
     grid->addWidget(c.seconds, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("seconds")), 2, 2);
+    grid->addWidget(LabelFor(QStringLiteral("seconds"), c.seconds), 2, 2);
     grid->setColumnStretch(2, 1);
 
     connect(c.type, &QComboBox::activated, this, &CUnitsTab::OnControlChanged);
