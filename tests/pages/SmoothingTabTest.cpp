@@ -52,11 +52,13 @@ protected:
         return Group(page.get(), "Bad Data")->findChild<CClearCountRow*>();
     }
 
-    // Moves a slider with the arrow keys to a position.
+    // Moves a slider with the arrow keys to a position; a slider that will not get there
+    // leaves it where it stopped.
     static void MoveTo(QSlider* slider, int position)
     {
-        while (slider->value() < position) QTest::keyClick(slider, Qt::Key_Right);
-        while (slider->value() > position) QTest::keyClick(slider, Qt::Key_Left);
+        for (int presses = 0; presses <= slider->maximum() && slider->value() != position;
+             ++presses)
+            QTest::keyClick(slider, slider->value() < position ? Qt::Key_Right : Qt::Key_Left);
     }
 
     UnitConfig record = DefaultRecord();
