@@ -124,6 +124,21 @@ TEST_F(SmoothingPage, EverySliderPositionReadsBackAsItselfAndMovesNoOtherSlider)
     EXPECT_EQ(record.smoothing[2].tcf, 0.0f);
 }
 
+TEST_F(SmoothingPage, LoadingAnotherRecordLeavesItAsItCame)
+{
+    Open();
+    UnitConfig other = DefaultRecord();
+    for (int q = 0; q < 3; ++q) {
+        other.smoothing[q].tcf = 0.5f;
+        other.smoothing[q].band = 1000 + q;
+        other.smoothing[q].zeroBelow = 10 + q;
+    }
+    record = other;  // as a file or a unit replaces the record
+    page->LoadFromConfig();
+    EXPECT_EQ(Differences(record, other), std::vector<std::size_t>{});
+    EXPECT_EQ(Quantity("Depth").slider->value(), 50);
+}
+
 TEST_F(SmoothingPage, FactorsAreTheNearestFloatsAndOddOnesShowAsStored)
 {
     Open();

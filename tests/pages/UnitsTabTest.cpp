@@ -170,6 +170,21 @@ TEST_F(SitePage, ValuesNoListOffersSurviveAStore)
     EXPECT_EQ(Differences(record, expected), std::vector<std::size_t>{});
 }
 
+TEST_F(SitePage, LoadingAnotherRecordLeavesItAsItCame)
+{
+    Open();
+    UnitConfig other = DefaultRecord();
+    other.lcdCycleTime = 7;
+    std::memcpy(other.siteName, "Other", 6);
+    std::memcpy(other.instrumentName[0], "Flume", 6);
+    other.instrumentTimeout[0] = 300;
+    record = other;  // as a file or a unit replaces the record
+    page->LoadFromConfig();
+    EXPECT_EQ(Differences(record, other), std::vector<std::size_t>{});
+    EXPECT_EQ(CycleTime()->value(), 7);
+    EXPECT_EQ(Instrument(1).name->text(), "Flume");
+}
+
 TEST_F(SitePage, NamesKeepTheirFirstElevenLettersAndDigits)
 {
     Open();
