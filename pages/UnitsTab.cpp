@@ -38,9 +38,11 @@ struct UnitList {
     int lastCode;
 };
 constexpr UnitList kUnitLists[] = {
-    {"Flow Units:", KindFlow, 13, 20},     {"Velocity Units:", KindVelocity, 8, 11},
-    {"Depth Units:", KindDepth, 2, 6},     {"Temperature Units:", KindTemperature, 36, 37},
-    {"Volume Units:", KindVolume, 27, 34},
+    {"Flow Units:", KindFlow, 13, 20},                // Cumecs .. cubic centimeters per second
+    {"Velocity Units:", KindVelocity, 8, 11},         // meters .. centimeters per second
+    {"Depth Units:", KindDepth, 2, 6},                // feet .. meters
+    {"Temperature Units:", KindTemperature, 36, 37},  // Celsius, Fahrenheit
+    {"Volume Units:", KindVolume, 27, 34},            // liters .. acre feet
 };
 constexpr int kFlowList = 0;
 
