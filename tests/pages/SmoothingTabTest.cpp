@@ -119,9 +119,9 @@ TEST_F(SmoothingPage, EverySliderPositionReadsBackAsItselfAndMovesNoOtherSlider)
         MoveTo(flow.slider, 0);
     }
     EXPECT_EQ(Quantity("Velocity").slider->value(), 37);
-    EXPECT_EQ(record.smoothing[1].tcf, velocityFactor);
+    EXPECT_EQ(Value(record.smoothing[1].tcf), velocityFactor);
     EXPECT_EQ(Quantity("Depth").slider->value(), 100);
-    EXPECT_EQ(record.smoothing[2].tcf, 0.0f);
+    EXPECT_EQ(Value(record.smoothing[2].tcf), 0.0f);
 }
 
 TEST_F(SmoothingPage, LoadingAnotherRecordLeavesItAsItCame)
@@ -147,7 +147,7 @@ TEST_F(SmoothingPage, FactorsAreTheNearestFloatsAndOddOnesShowAsStored)
         {71, 0.29f, "TCF: 0.29"}, {25, 0.75f, "TCF: 0.75"}, {100, 0.0f, "TCF: 0.00"}};
     for (const auto& [position, factor, text] : positions) {
         MoveTo(depth.slider, position);
-        EXPECT_EQ(record.smoothing[2].tcf, factor) << position;
+        EXPECT_EQ(Value(record.smoothing[2].tcf), factor) << position;
         EXPECT_EQ(depth.Factor(), text);
     }
 
@@ -160,7 +160,7 @@ TEST_F(SmoothingPage, FactorsAreTheNearestFloatsAndOddOnesShowAsStored)
         EXPECT_EQ(depth.slider->value(), position) << text;
         EXPECT_EQ(depth.Factor(), text);
         page->StoreToConfig();
-        EXPECT_EQ(record.smoothing[2].tcf, position == 0 ? 1.0f : 0.0f) << text;
+        EXPECT_EQ(Value(record.smoothing[2].tcf), position == 0 ? 1.0f : 0.0f) << text;
     }
 }
 
@@ -189,8 +189,9 @@ TEST_F(SmoothingPage, ThresholdsAreStoredAsPositiveBaseUnits)
     for (const auto& c : cases) {
         Type(c.field, c.typed);
         page->StoreToConfig();
-        const SmoothingSetting& setting = record.smoothing[c.quantity];
-        EXPECT_EQ(c.band ? setting.band : setting.zeroBelow, c.stored) << c.typed;
+        const std::int32_t stored =
+            c.band ? record.smoothing[c.quantity].band : record.smoothing[c.quantity].zeroBelow;
+        EXPECT_EQ(stored, c.stored) << c.typed;
         page->LoadFromConfig();
         EXPECT_EQ(c.field->text(), c.shown) << c.typed;
     }
@@ -267,14 +268,14 @@ TEST_F(SmoothingPage, NumbersReadAndShowWithADotWhateverTheDesktopLanguage)
     const QuantityView velocity = Quantity("Velocity");
     EXPECT_EQ(velocity.band->text(), "10.0");
     Type(velocity.band, "2.5");
-    MoveTo(velocity.slider, 50);               // stores and reloads the page
-    EXPECT_EQ(record.smoothing[1].band, 762);  // 2.5 ft/s in mm/s
+    MoveTo(velocity.slider, 50);                     // stores and reloads the page
+    EXPECT_EQ(Value(record.smoothing[1].band), 762);  // 2.5 ft/s in mm/s
     EXPECT_EQ(velocity.band->text(), "2.50");
     EXPECT_EQ(velocity.Factor(), "TCF: 0.50");
 
     Type(velocity.zeroBelow, "2,5");
     page->StoreToConfig();
-    EXPECT_EQ(record.smoothing[1].zeroBelow, 610) << "a comma ends the number: 2 ft/s";
+    EXPECT_EQ(Value(record.smoothing[1].zeroBelow), 610) << "a comma ends the number: 2 ft/s";
 }
 
 }  // namespace

@@ -137,13 +137,13 @@ TEST_F(CommunicationPage, RatesBetweenEntriesShowTheLowerButRatesAboveTheListAre
     EXPECT_EQ(Port("Instrument 3").baudRate->currentIndex(), -1);
 
     page->StoreToConfig();
-    EXPECT_EQ(record.serialPort[PortInstrument1].baudRate, 9600u);
-    EXPECT_EQ(record.serialPort[PortConfiguration].baudRate, 115200u);
-    EXPECT_EQ(record.serialPort[PortInstrument3].baudRate, 230400u);
+    EXPECT_EQ(Value(record.serialPort[PortInstrument1].baudRate), 9600u);
+    EXPECT_EQ(Value(record.serialPort[PortConfiguration].baudRate), 115200u);
+    EXPECT_EQ(Value(record.serialPort[PortInstrument3].baudRate), 230400u);
 
     Choose(Port("Configuration Port").baudRate, "38400");
     page->StoreToConfig();
-    EXPECT_EQ(record.serialPort[PortConfiguration].baudRate, 38400u);
+    EXPECT_EQ(Value(record.serialPort[PortConfiguration].baudRate), 38400u);
 }
 
 TEST_F(CommunicationPage, UseModemEnablesTheStringWhichStaysInTheRecord)

@@ -244,7 +244,7 @@ TEST_F(SitePage, ClearingTheTimeOutRemembersAValidValueForTheNextTick)
         const InstrumentView view = Instrument(1);
         Type(view.seconds, typed);
         Click(view.timeout);
-        EXPECT_EQ(record.instrumentTimeout[0], kNoTimeout) << typed;
+        EXPECT_EQ(Value(record.instrumentTimeout[0]), kNoTimeout) << typed;
         EXPECT_FALSE(view.timeout->isChecked());
         EXPECT_EQ(view.seconds->text(), "");
         EXPECT_FALSE(view.seconds->isEnabled());
@@ -252,7 +252,7 @@ TEST_F(SitePage, ClearingTheTimeOutRemembersAValidValueForTheNextTick)
         Click(view.timeout);
         EXPECT_TRUE(view.timeout->isChecked());
         EXPECT_EQ(view.seconds->text(), again) << typed;
-        EXPECT_EQ(record.instrumentTimeout[0], QString(again).toInt()) << typed;
+        EXPECT_EQ(Value(record.instrumentTimeout[0]), QString(again).toInt()) << typed;
     }
 }
 
@@ -273,7 +273,7 @@ TEST_F(SitePage, TimeOutsAbove3600MeanNone)
     for (const auto& [text, stored] : typed) {
         Type(Instrument(1).seconds, text);
         page->StoreToConfig();
-        EXPECT_EQ(record.instrumentTimeout[0], stored) << text;
+        EXPECT_EQ(Value(record.instrumentTimeout[0]), stored) << text;
         page->LoadFromConfig();
         EXPECT_FALSE(Instrument(1).timeout->isChecked()) << text;
         record.instrumentTimeout[0] = 90;
@@ -288,7 +288,7 @@ TEST_F(SitePage, EveryHandlerStoresThePageBeforeItShowsTheRecord)
     QTest::keyClick(CycleTime(), Qt::Key_Right);
     EXPECT_EQ(record.lcdCycleTime, 5);
     EXPECT_EQ(CycleTimeText(), "5 sec.");
-    EXPECT_EQ(record.instrumentTimeout[0], 5000) << "the seconds typed reached the record";
+    EXPECT_EQ(Value(record.instrumentTimeout[0]), 5000) << "the seconds typed reached the record";
     EXPECT_FALSE(Instrument(1).timeout->isChecked()) << "and the page shows the record";
 }
 
