@@ -21,22 +21,11 @@
 
 namespace {
 
-// Positions in the "Output Type:", "Protocol:" and "Data bits:" lists.
+// Positions in the "Output Type:" and "Protocol:" lists.
 constexpr int kAnalogPosition = OutputAnalog - 1;
 constexpr int kModbusPosition = OutputModbus - 1;
 constexpr int kAsciiPosition = 0;
 constexpr int kRtuPosition = 1;
-constexpr int kSevenBitsPosition = 0;
-constexpr int kEightBitsPosition = 1;
-
-const char* const kDataBitsTexts[] = {"7", "8"};
-
-QComboBox* NewBaudList()
-{
-    auto* list = new QComboBox;
-    for (int rate : baudRateTable) list->addItem(QString::number(rate));
-    return list;
-}
 
 // Range ends round half away from zero by the sign of the value in base units.
 std::int32_t StoredRangeEnd(const QString& text, int unit)
@@ -119,8 +108,8 @@ QWidget* COutputTab::BuildModbus()
     address = new QLineEdit;
     address->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address));
-    baudRate = NewBaudList();
-    dataBits = NewDropDownList(kDataBitsTexts);
+    baudRate = NewBaudList(static_cast<int>(baudRateTable.size()));
+    dataBits = NewDropDownList(kDataBitsListTexts);
     parity = NewDropDownList(kParityListTexts);
     alternatePort =
         new QCheckBox(QStringLiteral("Use alternate MODBUS port (disables instrument 2)"));
@@ -183,7 +172,7 @@ void COutputTab::LoadFromConfig()
     protocol->setCurrentIndex(config->modbusAscii != 0 ? kAsciiPosition : kRtuPosition);
     address->setText(QString::number(config->modbusAddress));
     baudRate->setCurrentIndex(BaudRateToIndex(static_cast<std::int32_t>(port.baudRate)));
-    dataBits->setCurrentIndex(port.sevenDataBits == 1 ? kSevenBitsPosition : kEightBitsPosition);
+    dataBits->setCurrentIndex(port.sevenDataBits == 1 ? kDataBitsListSeven : kDataBitsListEight);
     parity->setCurrentIndex(ParityToIndex(port.parity));
 
     UpdateEnabling();
@@ -217,7 +206,7 @@ void COutputTab::StoreToConfig()
     SerialPortSetting port = config->serialPort[PortModbus];
     port.baudRate = static_cast<std::uint32_t>(IndexToBaudRate(baudRate->currentIndex()));
     port.parity = static_cast<std::uint8_t>(IndexToParity(parity->currentIndex()));
-    port.sevenDataBits = dataBits->currentIndex() == kSevenBitsPosition;
+    port.sevenDataBits = dataBits->currentIndex() == kDataBitsListSeven;
     config->serialPort[PortModbus] = port;
 }
 

@@ -12,6 +12,7 @@
 #include "config/NumberText.h"
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
+#include "pages/SerialSettings.h"
 
 QString RecordText(const char* field, std::size_t size)
 {
@@ -65,6 +66,13 @@ QPushButton* NewPageButton(const QString& text)
     auto* button = new QPushButton(text);
     button->setAutoDefault(false);
     return button;
+}
+
+QComboBox* NewBaudList(int count)
+{
+    auto* list = new QComboBox;
+    for (int i = 0; i < count; ++i) list->addItem(QString::number(baudRateTable[i]));
+    return list;
 }
 
 void FillInstrumentList(QComboBox* list)

@@ -58,6 +58,9 @@ QComboBox* NewDropDownList(std::span<const char* const> texts = {});
 // field of the page presses nothing.
 QPushButton* NewPageButton(const QString& text);
 
+// A "Baudrate:" list of the first `count` rates of baudRateTable.
+QComboBox* NewBaudList(int count);
+
 // Empties the list and offers "Ins 1", "Ins 2" and "Ins 3".
 void FillInstrumentList(QComboBox* list);
 
@@ -93,8 +96,8 @@ template <typename Int>
 Int FieldIntegerAs(const QString& text)
 {
     const long value = FieldInteger(text);
-    return static_cast<Int>(std::clamp<long>(value, std::numeric_limits<Int>::min(),
-                                             std::numeric_limits<Int>::max()));
+    return static_cast<Int>(
+        std::clamp<long>(value, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max()));
 }
 
 // Only the ASCII letters and digits of the text: the unit keeps names in that alphabet.

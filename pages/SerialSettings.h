@@ -23,6 +23,13 @@ enum ParityListPosition : int {
     kParityListTwoStopBits = 3,
 };
 
+// The "Data bits:" list: "7" (sevenDataBits = 1) first, then "8" (any other value).
+inline constexpr std::array<const char*, 2> kDataBitsListTexts = {"7", "8"};
+enum DataBitsListPosition : int {
+    kDataBitsListSeven = 0,
+    kDataBitsListEight = 1,
+};
+
 // A rate between entries shows as the next lower entry; negative or low rates give 0.
 int BaudRateToIndex(std::int32_t baudRate);
 // Any index outside the table, including "no selection" (-1), gives 9600.
