@@ -54,11 +54,6 @@ QString TcfText(float tcf)
     return QStringLiteral("TCF: ") + QString::fromStdString(FormatDecimal(tcf, 2));
 }
 
-QString ThresholdText(std::int32_t stored, int unitCode)
-{
-    return QString::fromStdString(FormatValue(ToDisplayUnits(stored, unitCode)));
-}
-
 // The thresholds are sizes: a sign typed before one is dropped, and the value is rounded
 // to the nearest base unit. An odd unit code from a file cannot make one negative either.
 std::int32_t ThresholdFromText(const QString& text, int unitCode)
@@ -111,10 +106,10 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     sliderRow->addWidget(c.factor, 1, 1, Qt::AlignHCenter);
     sliderRow->setColumnStretch(1, 1);
 
-    c.band = new QLineEdit;
-    c.zeroBelow = new QLineEdit;
-    c.bandUnits = new QLabel(QStringLiteral("Units"));
-    c.zeroBelowUnits = new QLabel(QStringLiteral("Units"));
+    c.band = NewValueEdit();
+    c.zeroBelow = NewValueEdit();
+    c.bandUnits = NewUnitsLabel();
+    c.zeroBelowUnits = NewUnitsLabel();
     auto* thresholds = new QGridLayout;
     const std::pair<const char*, std::pair<QLineEdit*, QLabel*>> rows[] = {
         {"Don't smooth changes over", {c.band, c.bandUnits}},
@@ -122,9 +117,7 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     };
     int row = 0;
     for (const auto& [label, field] : rows) {
-        SetWidthInChars(field.first, 9);
-        // Every abbreviation fits, the longest being the one of an unknown unit code.
-        ReserveLabelWidth(field.second, Latin1(kUnknownUnitsText));
+        field.second->setText(QStringLiteral("Units"));
         thresholds->addWidget(LabelFor(Latin1(label), field.first), row, 0);
         thresholds->addWidget(field.first, row, 1);
         thresholds->addWidget(field.second, row, 2);
@@ -170,8 +163,8 @@ void CSmoothingTab::LoadFromConfig()
         c.bandUnits->setText(units);
         c.zeroBelowUnits->setText(units);
         const float tcf = config->smoothing[q].tcf;
-        c.band->setText(ThresholdText(config->smoothing[q].band, unitCode));
-        c.zeroBelow->setText(ThresholdText(config->smoothing[q].zeroBelow, unitCode));
+        c.band->setText(StoredValueText(config->smoothing[q].band, unitCode));
+        c.zeroBelow->setText(StoredValueText(config->smoothing[q].zeroBelow, unitCode));
         {
             // Setting a slider is no move by the user.
             const QSignalBlocker quiet(c.slider);

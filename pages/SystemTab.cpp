@@ -32,11 +32,6 @@ constexpr int kConfigurationGroup = 0;
 // 115200 belongs to the MODBUS port alone, so these lists end at 57600.
 constexpr int kBaudListCount = 7;
 
-// "Data bits:" lists 7 first.
-constexpr const char* kDataBitsTexts[] = {"7", "8"};
-constexpr int kSevenDataBitsEntry = 0;
-constexpr int kEightDataBitsEntry = 1;
-
 constexpr int kModemInitLength = sizeof UnitConfig::modemInitString - 1;
 
 // Modems take their commands in capitals. Letters become capitals as they are typed, and
@@ -100,12 +95,9 @@ QWidget* CSystemTab::CreatePortGroup(int group)
 {
     auto* box = new QGroupBox(Latin1(kPortGroups[group].title));
     PortControls& c = ports[group];
-    c.baudRate = new QComboBox;
-    for (int i = 0; i < kBaudListCount; ++i) c.baudRate->addItem(QString::number(baudRateTable[i]));
-    c.dataBits = new QComboBox;
-    for (const char* text : kDataBitsTexts) c.dataBits->addItem(Latin1(text));
-    c.parity = new QComboBox;
-    for (const char* text : kParityListTexts) c.parity->addItem(Latin1(text));
+    c.baudRate = NewBaudList(kBaudListCount);
+    c.dataBits = NewDropDownList(kDataBitsListTexts);
+    c.parity = NewDropDownList(kParityListTexts);
 
     auto* grid = new QGridLayout(box);
     const std::pair<const char*, QComboBox*> rows[] = {
@@ -164,8 +156,8 @@ void CSystemTab::LoadFromConfig()
         // A rate the list does not offer (115200 from a file or a unit) shows no entry.
         const auto baudRate = static_cast<std::int32_t>(config->serialPort[p].baudRate);
         SelectListIndex(c.baudRate, BaudRateToIndex(baudRate));
-        c.dataBits->setCurrentIndex(config->serialPort[p].sevenDataBits == 1 ? kSevenDataBitsEntry
-                                                                             : kEightDataBitsEntry);
+        c.dataBits->setCurrentIndex(config->serialPort[p].sevenDataBits == 1 ? kDataBitsListSeven
+                                                                             : kDataBitsListEight);
         c.parity->setCurrentIndex(ParityToIndex(config->serialPort[p].parity));
     }
     flowControl->setChecked(config->configPortFlowControl != 0);
@@ -188,7 +180,7 @@ void CSystemTab::StoreToConfig()
         if (const int index = c.baudRate->currentIndex(); index >= 0)
             config->serialPort[p].baudRate = static_cast<std::uint32_t>(IndexToBaudRate(index));
         config->serialPort[p].sevenDataBits =
-            c.dataBits->currentIndex() == kSevenDataBitsEntry ? 1 : 0;
+            c.dataBits->currentIndex() == kDataBitsListSeven ? 1 : 0;
         config->serialPort[p].parity =
             static_cast<std::uint8_t>(IndexToParity(c.parity->currentIndex()));
     }

@@ -128,8 +128,7 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
 {
     auto* group = new QGroupBox(QStringLiteral("Instrument %1").arg(instrument + 1));
     InstrumentControls& c = instruments[instrument];
-    c.type = new QComboBox;
-    for (const char* name : kInstrumentTypeNames) c.type->addItem(Latin1(name));
+    c.type = NewDropDownList(kInstrumentTypeNames);
     c.name = NameEdit(this);
     c.timeout = new QCheckBox(QStringLiteral("Timeout:"));
     c.seconds = new QLineEdit;
