@@ -8,14 +8,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QStyleOptionSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTest>
 #include <clocale>
 #include <cstring>
@@ -206,26 +204,6 @@ Field* Labelled(QWidget* within, const QString& label)
             if (auto* field = qobject_cast<Field*>(candidate->buddy())) return field;
     ADD_FAILURE() << "no field labelled " << label.toStdString();
     return nullptr;
-}
-
-template <typename Button>
-Button* Titled(QWidget* within, const QString& text)
-{
-    for (Button* button : within->findChildren<Button*>())
-        if (button->text() == text) return button;
-    ADD_FAILURE() << "no button " << text.toStdString();
-    return nullptr;
-}
-
-// A click on the box or the round button itself.
-inline void Click(QAbstractButton* button)
-{
-    QStyleOptionButton option;
-    option.initFrom(button);
-    const auto indicator = qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonIndicator
-                                                               : QStyle::SE_CheckBoxIndicator;
-    const QRect rect = button->style()->subElementRect(indicator, &option, button);
-    QTest::mouseClick(button, Qt::LeftButton, {}, rect.center());
 }
 
 inline void ClickArrow(CCountField* field, bool up)

@@ -31,15 +31,8 @@ struct QuantityView {
     }
 };
 
-class SmoothingPage : public testing::Test {
+class SmoothingPage : public CPageTest<CSmoothingTab> {
 protected:
-    CSmoothingTab& Open()
-    {
-        page = std::make_unique<CSmoothingTab>(&record);
-        page->show();
-        return *page;
-    }
-
     QuantityView Quantity(const char* title)
     {
         QWidget* group = Group(page.get(), title);
@@ -58,16 +51,12 @@ protected:
     {
         for (int presses = 0; presses <= slider->maximum() && slider->value() != position;
              ++presses)
-            QTest::keyClick(slider, slider->value() < position ? Qt::Key_Right : Qt::Key_Left);
+            QTest::keyPress(slider, slider->value() < position ? Qt::Key_Right : Qt::Key_Left);
     }
-
-    UnitConfig record = DefaultRecord();
-    std::unique_ptr<CSmoothingTab> page;
 };
 
 TEST_F(SmoothingPage, ShowsTheDefaultRecord)
 {
-    Open();
     const struct {
         const char* title;
         const char* band;
@@ -85,26 +74,26 @@ TEST_F(SmoothingPage, ShowsTheDefaultRecord)
         EXPECT_TRUE(view.Labels().contains("Less\nSmoothed"));
         EXPECT_TRUE(view.Labels().contains("More\nSmoothed"));
     }
-    EXPECT_TRUE(Titled<QCheckBox>(Group(page.get(), "Output"),
-                                  "Display smoothed flow, velocity, and depth values on LCD and "
-                                  "main web page")
-                    ->isChecked());
+    EXPECT_TRUE(
+        FindButton<QCheckBox>(Group(page.get(), "Output"),
+                              "Display smoothed flow, velocity, and depth values on LCD and "
+                              "main web page")
+            ->isChecked());
     EXPECT_TRUE(ClearSmoothed()->IsTicked());
     EXPECT_EQ(ClearSmoothed()->Field()->Text(), "10");
 }
 
 TEST_F(SmoothingPage, StoringTheDefaultsChangesNothing)
 {
-    Open().StoreToConfig();
-    EXPECT_EQ(Differences(record, DefaultRecord()), std::vector<std::size_t>{});
+    page->StoreToConfig();
+    EXPECT_EQ(Differences(config, DefaultRecord()), std::vector<std::size_t>{});
 }
 
 TEST_F(SmoothingPage, EverySliderPositionReadsBackAsItselfAndMovesNoOtherSlider)
 {
-    Open();
     MoveTo(Quantity("Velocity").slider, 37);
     MoveTo(Quantity("Depth").slider, 100);
-    const float velocityFactor = record.smoothing[1].tcf;
+    const float velocityFactor = config.smoothing[1].tcf;
 
     // Right to the end and back, twice: each step stores and reloads the whole page.
     const QuantityView flow = Quantity("Flow");
@@ -113,41 +102,39 @@ TEST_F(SmoothingPage, EverySliderPositionReadsBackAsItselfAndMovesNoOtherSlider)
             MoveTo(flow.slider, position);
             ASSERT_EQ(flow.slider->value(), position);
             const double expected = (100 - position) / 100.0;
-            EXPECT_NEAR(record.smoothing[0].tcf, expected, 1e-7) << position;
+            EXPECT_NEAR(config.smoothing[0].tcf, expected, 1e-7) << position;
             EXPECT_EQ(flow.Factor(), QString("TCF: %1").arg(expected, 0, 'f', 2)) << position;
         }
         MoveTo(flow.slider, 0);
     }
     EXPECT_EQ(Quantity("Velocity").slider->value(), 37);
-    EXPECT_EQ(Value(record.smoothing[1].tcf), velocityFactor);
+    EXPECT_EQ(Value(config.smoothing[1].tcf), velocityFactor);
     EXPECT_EQ(Quantity("Depth").slider->value(), 100);
-    EXPECT_EQ(Value(record.smoothing[2].tcf), 0.0f);
+    EXPECT_EQ(Value(config.smoothing[2].tcf), 0.0f);
 }
 
 TEST_F(SmoothingPage, LoadingAnotherRecordLeavesItAsItCame)
 {
-    Open();
     UnitConfig other = DefaultRecord();
     for (int q = 0; q < 3; ++q) {
         other.smoothing[q].tcf = 0.5f;
         other.smoothing[q].band = 1000 + q;
         other.smoothing[q].zeroBelow = 10 + q;
     }
-    record = other;  // as a file or a unit replaces the record
+    config = other;  // as a file or a unit replaces the record
     page->LoadFromConfig();
-    EXPECT_EQ(Differences(record, other), std::vector<std::size_t>{});
+    EXPECT_EQ(Differences(config, other), std::vector<std::size_t>{});
     EXPECT_EQ(Quantity("Depth").slider->value(), 50);
 }
 
 TEST_F(SmoothingPage, FactorsAreTheNearestFloatsAndOddOnesShowAsStored)
 {
-    Open();
     const QuantityView depth = Quantity("Depth");
     const std::tuple<int, float, const char*> positions[] = {
         {71, 0.29f, "TCF: 0.29"}, {25, 0.75f, "TCF: 0.75"}, {100, 0.0f, "TCF: 0.00"}};
     for (const auto& [position, factor, text] : positions) {
         MoveTo(depth.slider, position);
-        EXPECT_EQ(Value(record.smoothing[2].tcf), factor) << position;
+        EXPECT_EQ(Value(config.smoothing[2].tcf), factor) << position;
         EXPECT_EQ(depth.Factor(), text);
     }
 
@@ -155,18 +142,17 @@ TEST_F(SmoothingPage, FactorsAreTheNearestFloatsAndOddOnesShowAsStored)
     const std::tuple<float, int, const char*> stored[] = {
         {1.5f, 0, "TCF: 1.50"}, {-0.5f, 100, "TCF: -0.50"}, {NAN, 0, "TCF: nan"}};
     for (const auto& [factor, position, text] : stored) {
-        record.smoothing[2].tcf = factor;
+        config.smoothing[2].tcf = factor;
         page->LoadFromConfig();
         EXPECT_EQ(depth.slider->value(), position) << text;
         EXPECT_EQ(depth.Factor(), text);
         page->StoreToConfig();
-        EXPECT_EQ(Value(record.smoothing[2].tcf), position == 0 ? 1.0f : 0.0f) << text;
+        EXPECT_EQ(Value(config.smoothing[2].tcf), position == 0 ? 1.0f : 0.0f) << text;
     }
 }
 
 TEST_F(SmoothingPage, ThresholdsAreStoredAsPositiveBaseUnits)
 {
-    Open();
     const QuantityView flow = Quantity("Flow");
     const QuantityView depth = Quantity("Depth");
     // Typed in the display units (MGD and inches), stored rounded in cm³/s and mm.
@@ -190,15 +176,15 @@ TEST_F(SmoothingPage, ThresholdsAreStoredAsPositiveBaseUnits)
         Type(c.field, c.typed);
         page->StoreToConfig();
         const std::int32_t stored =
-            c.band ? record.smoothing[c.quantity].band : record.smoothing[c.quantity].zeroBelow;
+            c.band ? config.smoothing[c.quantity].band : config.smoothing[c.quantity].zeroBelow;
         EXPECT_EQ(stored, c.stored) << c.typed;
         page->LoadFromConfig();
         EXPECT_EQ(c.field->text(), c.shown) << c.typed;
     }
 
     // The labels and values follow the units chosen on the Site page.
-    record.unitCode[KindDepth] = 5;  // millimetres
-    record.unitCode[KindFlow] = 99;  // no unit the program knows
+    config.unitCode[KindDepth] = 5;  // millimetres
+    config.unitCode[KindFlow] = 99;  // no unit the program knows
     page->LoadFromConfig();
     EXPECT_EQ(depth.Labels().count("mm"), 2);
     EXPECT_EQ(depth.band->text(), "254");
@@ -207,15 +193,15 @@ TEST_F(SmoothingPage, ThresholdsAreStoredAsPositiveBaseUnits)
 
 TEST_F(SmoothingPage, ClearSmoothedValuesOffersTheLastCountAndItsArrowsWrap)
 {
-    record.badReadingClearCount = 0;
-    Open();
+    config.badReadingClearCount = 0;
+    Reload();
     CClearCountRow* row = ClearSmoothed();
     EXPECT_FALSE(row->IsTicked());
     EXPECT_EQ(row->Field()->Text(), "--");
-    QTest::keyClick(row->Field(), Qt::Key_Up);
-    EXPECT_EQ(record.badReadingClearCount, 0) << "the arrows are off with the box";
+    QTest::keyPress(row->Field(), Qt::Key_Up);
+    EXPECT_EQ(config.badReadingClearCount, 0) << "the arrows are off with the box";
 
-    Click(row->Box());
+    Press(row->Box());
     EXPECT_EQ(row->Field()->Text(), "3");
     QTest::keyClicks(row->Field(), "7");
     EXPECT_EQ(row->Field()->Text(), "3") << "the count cannot be typed into";
@@ -226,56 +212,37 @@ TEST_F(SmoothingPage, ClearSmoothedValuesOffersTheLastCountAndItsArrowsWrap)
     EXPECT_EQ(row->Field()->Text(), "1");
     ClickArrow(row->Field(), false);
     EXPECT_EQ(row->Field()->Text(), "20");
-    QTest::keyClick(row->Field(), Qt::Key_Down);
-    EXPECT_EQ(record.badReadingClearCount, 19);
+    QTest::keyPress(row->Field(), Qt::Key_Down);
+    EXPECT_EQ(config.badReadingClearCount, 19);
 
-    Click(row->Box());
+    Press(row->Box());
     EXPECT_EQ(row->Field()->Text(), "--");
-    EXPECT_EQ(record.badReadingClearCount, 0);
-    Click(row->Box());
-    EXPECT_EQ(record.badReadingClearCount, 19) << "the count cleared is offered again";
+    EXPECT_EQ(config.badReadingClearCount, 0);
+    Press(row->Box());
+    EXPECT_EQ(config.badReadingClearCount, 19) << "the count cleared is offered again";
 
-    Click(Titled<QCheckBox>(Group(page.get(), "Output"),
-                            "Display smoothed flow, velocity, and depth values on LCD and main "
-                            "web page"));
+    Press(FindButton<QCheckBox>(Group(page.get(), "Output"),
+                                "Display smoothed flow, velocity, and depth values on LCD and main "
+                                "web page"));
     page->StoreToConfig();
-    EXPECT_EQ(record.lcdShowSmoothed, 0);
+    EXPECT_EQ(config.lcdShowSmoothed, 0);
 }
-
-// Restores the default locale and the C library's on leaving.
-class GermanDesktop {
-public:
-    GermanDesktop() : previous(std::setlocale(LC_ALL, nullptr))
-    {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
-            if (std::setlocale(LC_ALL, name)) break;
-    }
-    ~GermanDesktop()
-    {
-        std::setlocale(LC_ALL, previous.c_str());
-        QLocale::setDefault(QLocale::c());
-    }
-
-private:
-    std::string previous;
-};
 
 TEST_F(SmoothingPage, NumbersReadAndShowWithADotWhateverTheDesktopLanguage)
 {
-    const GermanDesktop german;
-    Open();
+    const CGermanDesktop german;
+    Reload();
     const QuantityView velocity = Quantity("Velocity");
     EXPECT_EQ(velocity.band->text(), "10.0");
     Type(velocity.band, "2.5");
-    MoveTo(velocity.slider, 50);                     // stores and reloads the page
-    EXPECT_EQ(Value(record.smoothing[1].band), 762);  // 2.5 ft/s in mm/s
+    MoveTo(velocity.slider, 50);                      // stores and reloads the page
+    EXPECT_EQ(Value(config.smoothing[1].band), 762);  // 2.5 ft/s in mm/s
     EXPECT_EQ(velocity.band->text(), "2.50");
     EXPECT_EQ(velocity.Factor(), "TCF: 0.50");
 
     Type(velocity.zeroBelow, "2,5");
     page->StoreToConfig();
-    EXPECT_EQ(Value(record.smoothing[1].zeroBelow), 610) << "a comma ends the number: 2 ft/s";
+    EXPECT_EQ(Value(config.smoothing[1].zeroBelow), 610) << "a comma ends the number: 2 ft/s";
 }
 
 }  // namespace

@@ -13,15 +13,8 @@ struct PortView {
     QComboBox* parity;
 };
 
-class CommunicationPage : public testing::Test {
+class CommunicationPage : public CPageTest<CSystemTab> {
 protected:
-    CSystemTab& Open()
-    {
-        page = std::make_unique<CSystemTab>(&record);
-        page->show();
-        return *page;
-    }
-
     PortView Port(const char* group)
     {
         QWidget* box = Group(page.get(), group);
@@ -32,7 +25,7 @@ protected:
     {
         return Labelled<CIpAddressField>(Group(page.get(), "Network Settings"), label);
     }
-    QCheckBox* UseModem() { return Titled<QCheckBox>(Group(page.get(), "Modem"), "Use Modem"); }
+    QCheckBox* UseModem() { return FindButton<QCheckBox>(Group(page.get(), "Modem"), "Use Modem"); }
     QLineEdit* ModemInit()
     {
         return Labelled<QLineEdit>(Group(page.get(), "Modem"), "Initialization String:");
@@ -44,9 +37,6 @@ protected:
         for (int i = 0; i < 4; ++i) parts << field->Part(i)->text();
         return parts.join('.');
     }
-
-    UnitConfig record = DefaultRecord();
-    std::unique_ptr<CSystemTab> page;
 };
 
 // Each group of the page and the unit's port it edits.
@@ -59,7 +49,6 @@ const std::pair<const char*, int> kGroupPorts[] = {
 
 TEST_F(CommunicationPage, ShowsTheDefaultRecord)
 {
-    Open();
     for (const auto& [group, port] : kGroupPorts) {
         const PortView view = Port(group);
         EXPECT_EQ(Entries(view.baudRate),
@@ -72,7 +61,7 @@ TEST_F(CommunicationPage, ShowsTheDefaultRecord)
         EXPECT_EQ(view.parity->currentText(), "None") << group;
     }
     QCheckBox* flowControl =
-        Titled<QCheckBox>(Group(page.get(), "Configuration Port"), "Use Flow Control ");
+        FindButton<QCheckBox>(Group(page.get(), "Configuration Port"), "Use Flow Control ");
     EXPECT_FALSE(flowControl->isChecked());
     EXPECT_EQ(Shown(Address("Address:")), "192.168.1.10");
     EXPECT_EQ(Shown(Address("Subnet:")), "255.255.255.0");
@@ -83,15 +72,15 @@ TEST_F(CommunicationPage, ShowsTheDefaultRecord)
 
 TEST_F(CommunicationPage, StoringTheDefaultsChangesNothing)
 {
-    Open().StoreToConfig();
-    EXPECT_EQ(Differences(record, DefaultRecord()), std::vector<std::size_t>{});
+    page->StoreToConfig();
+    EXPECT_EQ(Differences(config, DefaultRecord()), std::vector<std::size_t>{});
 }
 
 TEST_F(CommunicationPage, EachGroupEditsItsOwnPort)
 {
     for (const auto& [group, port] : kGroupPorts) {
-        record = DefaultRecord();
-        Open();
+        SetDefaults(config);
+        Reload();
         const PortView view = Port(group);
         Choose(view.baudRate, "19200");
         Choose(view.dataBits, "7");
@@ -102,13 +91,12 @@ TEST_F(CommunicationPage, EachGroupEditsItsOwnPort)
         expected.serialPort[port].baudRate = 19200;
         expected.serialPort[port].sevenDataBits = 1;
         expected.serialPort[port].parity = ParityOdd;
-        EXPECT_EQ(Differences(record, expected), std::vector<std::size_t>{}) << group;
+        EXPECT_EQ(Differences(config, expected), std::vector<std::size_t>{}) << group;
     }
 }
 
 TEST_F(CommunicationPage, ParityEntriesAndCodesMap)
 {
-    Open();
     const PortView view = Port("Instrument 1");
     const std::pair<const char*, int> entries[] = {{"Odd", ParityOdd},
                                                    {"Even", ParityEven},
@@ -117,63 +105,62 @@ TEST_F(CommunicationPage, ParityEntriesAndCodesMap)
     for (const auto& [entry, code] : entries) {
         Choose(view.parity, entry);
         page->StoreToConfig();
-        EXPECT_EQ(record.serialPort[PortInstrument1].parity, code) << entry;
+        EXPECT_EQ(config.serialPort[PortInstrument1].parity, code) << entry;
         page->LoadFromConfig();
         EXPECT_EQ(view.parity->currentText(), entry);
     }
-    record.serialPort[PortInstrument1].parity = 9;
+    config.serialPort[PortInstrument1].parity = 9;
     page->LoadFromConfig();
     EXPECT_EQ(view.parity->currentText(), "None");
 }
 
 TEST_F(CommunicationPage, RatesBetweenEntriesShowTheLowerButRatesAboveTheListAreKept)
 {
-    record.serialPort[PortInstrument1].baudRate = 14400;
-    record.serialPort[PortConfiguration].baudRate = 115200;
-    record.serialPort[PortInstrument3].baudRate = 230400;
-    Open();
+    config.serialPort[PortInstrument1].baudRate = 14400;
+    config.serialPort[PortConfiguration].baudRate = 115200;
+    config.serialPort[PortInstrument3].baudRate = 230400;
+    Reload();
     EXPECT_EQ(Port("Instrument 1").baudRate->currentText(), "9600");
     EXPECT_EQ(Port("Configuration Port").baudRate->currentIndex(), -1);
     EXPECT_EQ(Port("Instrument 3").baudRate->currentIndex(), -1);
 
     page->StoreToConfig();
-    EXPECT_EQ(Value(record.serialPort[PortInstrument1].baudRate), 9600u);
-    EXPECT_EQ(Value(record.serialPort[PortConfiguration].baudRate), 115200u);
-    EXPECT_EQ(Value(record.serialPort[PortInstrument3].baudRate), 230400u);
+    EXPECT_EQ(Value(config.serialPort[PortInstrument1].baudRate), 9600u);
+    EXPECT_EQ(Value(config.serialPort[PortConfiguration].baudRate), 115200u);
+    EXPECT_EQ(Value(config.serialPort[PortInstrument3].baudRate), 230400u);
 
     Choose(Port("Configuration Port").baudRate, "38400");
     page->StoreToConfig();
-    EXPECT_EQ(Value(record.serialPort[PortConfiguration].baudRate), 38400u);
+    EXPECT_EQ(Value(config.serialPort[PortConfiguration].baudRate), 38400u);
 }
 
 TEST_F(CommunicationPage, UseModemEnablesTheStringWhichStaysInTheRecord)
 {
-    Open();
-    Click(UseModem());
-    EXPECT_EQ(record.modemEnabled, 1);
+    Press(UseModem());
+    EXPECT_EQ(config.modemEnabled, 1);
     EXPECT_TRUE(ModemInit()->isEnabled());
 
     // Capitals as typed, where the cursor is.
     QTest::keyClicks(ModemInit(), "atz");
-    QTest::keyClick(ModemInit(), Qt::Key_Home);
+    QTest::keyPress(ModemInit(), Qt::Key_Home);
     QTest::keyClicks(ModemInit(), "at&f;");
     EXPECT_EQ(ModemInit()->text(), "AT&F;ATZ");
     EXPECT_EQ(ModemInit()->cursorPosition(), 5);
 
-    Click(UseModem());
-    EXPECT_EQ(record.modemEnabled, 0);
+    Press(UseModem());
+    EXPECT_EQ(config.modemEnabled, 0);
     EXPECT_FALSE(ModemInit()->isEnabled());
-    EXPECT_STREQ(record.modemInitString, "AT&F;ATZ");
+    EXPECT_STREQ(config.modemInitString, "AT&F;ATZ");
     EXPECT_EQ(ModemInit()->text(), "AT&F;ATZ");
 }
 
 TEST_F(CommunicationPage, ModemStringHoldsSixtyThreeLatin1Characters)
 {
-    record.modemEnabled = 1;
-    Open();
+    config.modemEnabled = 1;
+    Reload();
     Type(ModemInit(), QString(70, 'x'));
     page->StoreToConfig();
-    EXPECT_EQ(std::string(record.modemInitString), std::string(63, 'X'));
+    EXPECT_EQ(std::string(config.modemInitString), std::string(63, 'X'));
 
     // Letters Latin-1 has no capital for stay small; what Latin-1 lacks is dropped.
     Type(ModemInit(), QString::fromUtf8("\xC3\xA9\xC3\xBF\xE2\x82\xAC"
@@ -181,14 +168,13 @@ TEST_F(CommunicationPage, ModemStringHoldsSixtyThreeLatin1Characters)
     EXPECT_EQ(ModemInit()->text(), QString::fromUtf8("\xC3\x89\xC3\xBF"
                                                      "B"));
     page->StoreToConfig();
-    EXPECT_STREQ(record.modemInitString,
+    EXPECT_STREQ(config.modemInitString,
                  "\xC9\xFF"
                  "B");
 }
 
 TEST_F(CommunicationPage, AddressFieldsTakeFourNumbersUpTo255)
 {
-    Open();
     page->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
     CIpAddressField* address = Address("Address:");
@@ -196,22 +182,22 @@ TEST_F(CommunicationPage, AddressFieldsTakeFourNumbersUpTo255)
     // Typed as people type an address: the dot moves on to the next number.
     address->Part(0)->setFocus();
     address->Part(0)->selectAll();
-    for (const char c : std::string("10.0.300.7")) QTest::keyClick(QApplication::focusWidget(), c);
+    for (const char c : std::string("10.0.300.7")) QTest::keyPress(QApplication::focusWidget(), c);
     EXPECT_EQ(Shown(address), "10.0.30.7") << "a number above 255 is refused";
 
     // Three digits move on by themselves; a number left blank reads as 0.
     address->Part(0)->setFocus();
     address->Part(0)->selectAll();
-    for (const char c : std::string("172016")) QTest::keyClick(QApplication::focusWidget(), c);
+    for (const char c : std::string("172016")) QTest::keyPress(QApplication::focusWidget(), c);
     EXPECT_EQ(Shown(address), "172.016.30.7");
     Type(address->Part(3), "");
     page->StoreToConfig();
     const std::uint8_t expected[4] = {172, 16, 30, 0};
-    EXPECT_EQ(std::memcmp(record.ipAddress, expected, 4), 0);
+    EXPECT_EQ(std::memcmp(config.ipAddress, expected, 4), 0);
 
     Type(Address("Subnet:")->Part(2), "x7");
     page->StoreToConfig();
-    EXPECT_EQ(record.subnetMask[2], 7);
+    EXPECT_EQ(config.subnetMask[2], 7);
     EXPECT_EQ(Shown(Address("Subnet:")), "255.255.7.0");
 }
 

@@ -1,5 +1,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QSlider>
 #include <memory>
 
@@ -16,21 +17,20 @@ struct InstrumentView {
     QLineEdit* seconds;
 };
 
-class SitePage : public testing::Test {
+class SitePage : public CPageTest<CUnitsTab> {
 protected:
-    // Makes the page on the record as it is now.
-    CUnitsTab& Open()
+    // A new page, as at start: it remembers no time-out or count yet.
+    void Reopen()
     {
-        page = std::make_unique<CUnitsTab>(&record);
+        page = std::make_unique<CUnitsTab>(&config);
         page->show();
-        return *page;
     }
 
     InstrumentView Instrument(int number)
     {
         QWidget* group = Group(page.get(), QStringLiteral("Instrument %1").arg(number));
         return {Labelled<QComboBox>(group, "Type:"), Labelled<QLineEdit>(group, "Name:"),
-                Titled<QCheckBox>(group, "Timeout:"), Labelled<QLineEdit>(group, "seconds")};
+                FindButton<QCheckBox>(group, "Timeout:"), Labelled<QLineEdit>(group, "seconds")};
     }
     QLineEdit* SiteName() { return Labelled<QLineEdit>(page.get(), "Site Name:"); }
     QComboBox* Units(const char* label)
@@ -53,7 +53,7 @@ protected:
     }
     QRadioButton* Mode(const char* text)
     {
-        return Titled<QRadioButton>(Group(page.get(), "Totalizer Mode"), text);
+        return FindButton<QRadioButton>(Group(page.get(), "Totalizer Mode"), text);
     }
     QString CheckedMode()
     {
@@ -62,14 +62,10 @@ protected:
             if (button->isChecked()) return button->text();
         return {};
     }
-
-    UnitConfig record = DefaultRecord();
-    std::unique_ptr<CUnitsTab> page;
 };
 
 TEST_F(SitePage, ShowsTheDefaultRecord)
 {
-    Open();
     EXPECT_EQ(SiteName()->text(), "NewSite");
 
     const InstrumentView first = Instrument(1);
@@ -97,7 +93,7 @@ TEST_F(SitePage, ShowsTheDefaultRecord)
         {"Instrument 1 Data", true}, {"Instrument 2 Data", false}, {"Instrument 3 Data", false},
         {"Totalizer", false},        {"4-20 mA Outputs", false},   {"LCD Backlight On", true}};
     for (const auto& [text, ticked] : boxes)
-        EXPECT_EQ(Titled<QCheckBox>(lcd, text)->isChecked(), ticked) << text;
+        EXPECT_EQ(FindButton<QCheckBox>(lcd, text)->isChecked(), ticked) << text;
     for (QCheckBox* box : lcd->findChildren<QCheckBox*>())
         EXPECT_NE(box->text(), "Pushed Data Mode") << "pushed data mode has no box";
     EXPECT_EQ(CycleTime()->minimum(), 3);
@@ -138,21 +134,21 @@ TEST_F(SitePage, ShowsTheDefaultRecord)
 
 TEST_F(SitePage, StoringTheDefaultsSetsOnlyTheAreaUnitThatGoesWithMgd)
 {
-    Open().StoreToConfig();
+    page->StoreToConfig();
     UnitConfig expected = DefaultRecord();
     expected.unitCode[KindArea] = 24;
-    EXPECT_EQ(Differences(record, expected), std::vector<std::size_t>{});
+    EXPECT_EQ(Differences(config, expected), std::vector<std::size_t>{});
 }
 
 TEST_F(SitePage, ValuesNoListOffersSurviveAStore)
 {
-    record.unitCode[KindFlow] = 22;  // a code of another kind
-    record.unitCode[KindDepth] = 0;  // below the list's first code
-    record.instrumentType[0] = 7;
-    record.lcdCycleTime = 20;
-    record.totalizerMode = 5;
-    record.lcdShow[LcdShowPushedData] = 1;
-    Open();
+    config.unitCode[KindFlow] = 22;  // a code of another kind
+    config.unitCode[KindDepth] = 0;  // below the list's first code
+    config.instrumentType[0] = 7;
+    config.lcdCycleTime = 20;
+    config.totalizerMode = 5;
+    config.lcdShow[LcdShowPushedData] = 1;
+    Reload();
 
     EXPECT_EQ(Units("Flow Units:")->currentIndex(), -1);
     EXPECT_EQ(Units("Depth Units:")->currentIndex(), -1);
@@ -162,32 +158,30 @@ TEST_F(SitePage, ValuesNoListOffersSurviveAStore)
     EXPECT_EQ(CycleTimeText(), "20 sec.");
     EXPECT_EQ(CheckedMode(), "");
 
-    UnitConfig expected = record;
+    UnitConfig expected = config;
     page->StoreToConfig();
     expected.lcdCycleTime = 10;               // the slider's end
     expected.unitCode[KindArea] = 23;         // follows the flow code kept
     expected.lcdShow[LcdShowPushedData] = 0;  // has no control
-    EXPECT_EQ(Differences(record, expected), std::vector<std::size_t>{});
+    EXPECT_EQ(Differences(config, expected), std::vector<std::size_t>{});
 }
 
 TEST_F(SitePage, LoadingAnotherRecordLeavesItAsItCame)
 {
-    Open();
     UnitConfig other = DefaultRecord();
     other.lcdCycleTime = 7;
     std::memcpy(other.siteName, "Other", 6);
     std::memcpy(other.instrumentName[0], "Flume", 6);
     other.instrumentTimeout[0] = 300;
-    record = other;  // as a file or a unit replaces the record
+    config = other;  // as a file or a unit replaces the record
     page->LoadFromConfig();
-    EXPECT_EQ(Differences(record, other), std::vector<std::size_t>{});
+    EXPECT_EQ(Differences(config, other), std::vector<std::size_t>{});
     EXPECT_EQ(CycleTime()->value(), 7);
     EXPECT_EQ(Instrument(1).name->text(), "Flume");
 }
 
 TEST_F(SitePage, NamesKeepTheirFirstElevenLettersAndDigits)
 {
-    Open();
     const std::pair<const char*, const char*> cases[] = {
         {"North Weir #2", "NorthWeir2"},
         {"ABCDEFGHIJKLMNO", "ABCDEFGHIJK"},
@@ -199,24 +193,23 @@ TEST_F(SitePage, NamesKeepTheirFirstElevenLettersAndDigits)
         Type(Instrument(1).name, QString::fromUtf8(typed));
         EXPECT_EQ(SiteName()->text(), stored) << typed;
         page->StoreToConfig();
-        EXPECT_EQ(NameBytes(record.siteName), NameBytes(stored)) << typed;
-        EXPECT_EQ(NameBytes(record.instrumentName[0]), NameBytes(stored)) << typed;
+        EXPECT_EQ(NameBytes(config.siteName), NameBytes(stored)) << typed;
+        EXPECT_EQ(NameBytes(config.instrumentName[0]), NameBytes(stored)) << typed;
     }
 
     // A name from a file or a unit shows as the unit will get it at the next store.
-    std::memcpy(record.siteName, "Weir-1", 7);
+    std::memcpy(config.siteName, "Weir-1", 7);
     page->LoadFromConfig();
     EXPECT_EQ(SiteName()->text(), "Weir1");
     page->StoreToConfig();
-    EXPECT_EQ(NameBytes(record.siteName), NameBytes("Weir1"));
+    EXPECT_EQ(NameBytes(config.siteName), NameBytes("Weir1"));
 }
 
 TEST_F(SitePage, ChoosingAModelShowsTheNameAndTimeOutTheRecordKeptForTheSlot)
 {
-    Open();
     Choose(Instrument(2).type, "KESTREL");
     const InstrumentView view = Instrument(2);
-    EXPECT_EQ(record.instrumentType[1], InstrumentKestrel);
+    EXPECT_EQ(config.instrumentType[1], InstrumentKestrel);
     EXPECT_EQ(view.name->text(), "INACTIVE");
     EXPECT_TRUE(view.timeout->isChecked());
     EXPECT_EQ(view.seconds->text(), "90");
@@ -225,8 +218,8 @@ TEST_F(SitePage, ChoosingAModelShowsTheNameAndTimeOutTheRecordKeptForTheSlot)
     // Back to Inactive: the fields empty and the record keeps what they showed.
     Type(view.name, "Upstream");
     Choose(view.type, "Inactive");
-    EXPECT_EQ(record.instrumentType[1], InstrumentInactive);
-    EXPECT_EQ(NameBytes(record.instrumentName[1]), NameBytes("Upstream"));
+    EXPECT_EQ(config.instrumentType[1], InstrumentInactive);
+    EXPECT_EQ(NameBytes(config.instrumentName[1]), NameBytes("Upstream"));
     EXPECT_EQ(view.name->text(), "");
     EXPECT_FALSE(view.name->isEnabled());
 }
@@ -239,29 +232,29 @@ TEST_F(SitePage, ClearingTheTimeOutRemembersAValidValueForTheNextTick)
         {"0", "1800"},  {"-5", "1800"},   {"abc", "1800"}, {"", "1800"},
     };
     for (const auto& [typed, again] : cases) {
-        record = DefaultRecord();
-        Open();
+        SetDefaults(config);
+        Reopen();
         const InstrumentView view = Instrument(1);
         Type(view.seconds, typed);
-        Click(view.timeout);
-        EXPECT_EQ(Value(record.instrumentTimeout[0]), kNoTimeout) << typed;
+        Press(view.timeout);
+        EXPECT_EQ(Value(config.instrumentTimeout[0]), kNoTimeout) << typed;
         EXPECT_FALSE(view.timeout->isChecked());
         EXPECT_EQ(view.seconds->text(), "");
         EXPECT_FALSE(view.seconds->isEnabled());
 
-        Click(view.timeout);
+        Press(view.timeout);
         EXPECT_TRUE(view.timeout->isChecked());
         EXPECT_EQ(view.seconds->text(), again) << typed;
-        EXPECT_EQ(Value(record.instrumentTimeout[0]), QString(again).toInt()) << typed;
+        EXPECT_EQ(Value(config.instrumentTimeout[0]), QString(again).toInt()) << typed;
     }
 }
 
 TEST_F(SitePage, TimeOutsAbove3600MeanNone)
 {
-    record.instrumentTimeout[0] = 3600;
-    record.instrumentType[1] = InstrumentMarten;
-    record.instrumentTimeout[1] = 3601;
-    Open();
+    config.instrumentTimeout[0] = 3600;
+    config.instrumentType[1] = InstrumentMarten;
+    config.instrumentTimeout[1] = 3601;
+    Reload();
     EXPECT_TRUE(Instrument(1).timeout->isChecked());
     EXPECT_EQ(Instrument(1).seconds->text(), "3600");
     EXPECT_FALSE(Instrument(2).timeout->isChecked());
@@ -273,38 +266,37 @@ TEST_F(SitePage, TimeOutsAbove3600MeanNone)
     for (const auto& [text, stored] : typed) {
         Type(Instrument(1).seconds, text);
         page->StoreToConfig();
-        EXPECT_EQ(Value(record.instrumentTimeout[0]), stored) << text;
+        EXPECT_EQ(Value(config.instrumentTimeout[0]), stored) << text;
         page->LoadFromConfig();
         EXPECT_FALSE(Instrument(1).timeout->isChecked()) << text;
-        record.instrumentTimeout[0] = 90;
+        config.instrumentTimeout[0] = 90;
         page->LoadFromConfig();
     }
 }
 
 TEST_F(SitePage, EveryHandlerStoresThePageBeforeItShowsTheRecord)
 {
-    Open();
     Type(Instrument(1).seconds, "5000");
-    QTest::keyClick(CycleTime(), Qt::Key_Right);
-    EXPECT_EQ(record.lcdCycleTime, 5);
+    QTest::keyPress(CycleTime(), Qt::Key_Right);
+    EXPECT_EQ(config.lcdCycleTime, 5);
     EXPECT_EQ(CycleTimeText(), "5 sec.");
-    EXPECT_EQ(Value(record.instrumentTimeout[0]), 5000) << "the seconds typed reached the record";
+    EXPECT_EQ(Value(config.instrumentTimeout[0]), 5000) << "the seconds typed reached the record";
     EXPECT_FALSE(Instrument(1).timeout->isChecked()) << "and the page shows the record";
 }
 
 TEST_F(SitePage, ClearAllDataOffersTheLastCountAndItsArrowsWrap)
 {
-    record.timeoutClearCount = 0;
-    Open();
+    config.timeoutClearCount = 0;
+    Reload();
     CClearCountRow* row = ClearAllData();
     EXPECT_FALSE(row->IsTicked());
     EXPECT_EQ(row->Field()->Text(), "");
     ClickArrow(row->Field(), true);
-    EXPECT_EQ(record.timeoutClearCount, 0) << "the arrows are off with the box";
+    EXPECT_EQ(config.timeoutClearCount, 0) << "the arrows are off with the box";
 
-    Click(row->Box());
+    Press(row->Box());
     EXPECT_EQ(row->Field()->Text(), "3");
-    EXPECT_EQ(record.timeoutClearCount, 3);
+    EXPECT_EQ(config.timeoutClearCount, 3);
 
     // Each step from the count the record holds, by arrow.
     const struct {
@@ -314,26 +306,25 @@ TEST_F(SitePage, ClearAllDataOffersTheLastCountAndItsArrowsWrap)
     } steps[] = {
         {3, true, "4"}, {20, true, "1"}, {1, false, "20"}, {25, true, "1"}, {25, false, "1"}};
     for (const auto& step : steps) {
-        record.timeoutClearCount = step.from;
+        config.timeoutClearCount = step.from;
         page->LoadFromConfig();
         ClickArrow(row->Field(), step.up);
         EXPECT_EQ(row->Field()->Text(), step.shown)
             << int(step.from) << (step.up ? " up" : " down");
-        EXPECT_EQ(QString::number(record.timeoutClearCount), step.shown);
+        EXPECT_EQ(QString::number(config.timeoutClearCount), step.shown);
     }
 
-    record.timeoutClearCount = 7;
+    config.timeoutClearCount = 7;
     page->LoadFromConfig();
-    Click(row->Box());
-    EXPECT_EQ(record.timeoutClearCount, 0);
+    Press(row->Box());
+    EXPECT_EQ(config.timeoutClearCount, 0);
     EXPECT_EQ(row->Field()->Text(), "");
-    Click(row->Box());
-    EXPECT_EQ(record.timeoutClearCount, 7) << "the count cleared is offered again";
+    Press(row->Box());
+    EXPECT_EQ(config.timeoutClearCount, 7) << "the count cleared is offered again";
 }
 
 TEST_F(SitePage, UnitChoicesStoreTheirCodesAndTheFlowUnitDecidesTheArea)
 {
-    Open();
     const std::pair<const char*, int> flowToArea[] = {
         {"Cumecs", 23},
         {"MGD", 24},
@@ -348,8 +339,8 @@ TEST_F(SitePage, UnitChoicesStoreTheirCodesAndTheFlowUnitDecidesTheArea)
     for (const auto& [flow, area] : flowToArea) {
         Choose(Units("Flow Units:"), flow);
         page->StoreToConfig();
-        EXPECT_EQ(record.unitCode[KindFlow], flowCode++) << flow;
-        EXPECT_EQ(record.unitCode[KindArea], area) << flow;
+        EXPECT_EQ(config.unitCode[KindFlow], flowCode++) << flow;
+        EXPECT_EQ(config.unitCode[KindArea], area) << flow;
     }
 
     const struct {
@@ -368,28 +359,27 @@ TEST_F(SitePage, UnitChoicesStoreTheirCodesAndTheFlowUnitDecidesTheArea)
     for (const auto& choice : others) {
         Choose(Units(choice.label), choice.entry);
         page->StoreToConfig();
-        EXPECT_EQ(record.unitCode[choice.kind], choice.code) << choice.entry;
+        EXPECT_EQ(config.unitCode[choice.kind], choice.code) << choice.entry;
     }
 }
 
 TEST_F(SitePage, TheAlternateModbusPortTakesInstrumentTwo)
 {
-    record.modbusAltPort = 1;
-    Open();
+    config.modbusAltPort = 1;
+    Reload();
     EXPECT_TRUE(Instrument(1).type->isEnabled());
     EXPECT_FALSE(Instrument(2).type->isEnabled());
     EXPECT_TRUE(Instrument(3).type->isEnabled());
     Choose(Instrument(2).type, "KESTREL");
-    EXPECT_EQ(record.instrumentType[1], InstrumentInactive);
+    EXPECT_EQ(config.instrumentType[1], InstrumentInactive);
 
-    record.modbusAltPort = 0;
+    config.modbusAltPort = 0;
     page->LoadFromConfig();
     EXPECT_TRUE(Instrument(2).type->isEnabled());
 }
 
 TEST_F(SitePage, LcdBoxesAndTotalizerModeReachTheirFields)
 {
-    Open();
     QWidget* lcd = Group(page.get(), "LCD Display");
     const std::pair<const char*, int> boxes[] = {{"Instrument 1 Data", 0},
                                                  {"Instrument 2 Data", 1},
@@ -397,32 +387,32 @@ TEST_F(SitePage, LcdBoxesAndTotalizerModeReachTheirFields)
                                                  {"Totalizer", 3},
                                                  {"4-20 mA Outputs", 4}};
     for (const auto& [text, screen] : boxes) {
-        const std::uint8_t before = record.lcdShow[screen];
-        Click(Titled<QCheckBox>(lcd, text));
+        const std::uint8_t before = config.lcdShow[screen];
+        Press(FindButton<QCheckBox>(lcd, text));
         page->StoreToConfig();
-        EXPECT_EQ(record.lcdShow[screen], before ? 0 : 1) << text;
+        EXPECT_EQ(config.lcdShow[screen], before ? 0 : 1) << text;
     }
-    Click(Titled<QCheckBox>(lcd, "LCD Backlight On"));
+    Press(FindButton<QCheckBox>(lcd, "LCD Backlight On"));
     page->StoreToConfig();
-    EXPECT_EQ(record.lcdBacklight, 0);
+    EXPECT_EQ(config.lcdBacklight, 0);
 
     const std::pair<const char*, int> modes[] = {{"Negative", 2}, {"Positive", 1}, {"Net", 0}};
     for (const auto& [text, mode] : modes) {
-        Click(Mode(text));
+        Press(Mode(text));
         page->StoreToConfig();
-        EXPECT_EQ(record.totalizerMode, mode) << text;
+        EXPECT_EQ(config.totalizerMode, mode) << text;
     }
 
     // A mode from a file that no button stands for clears the buttons and stays in the
     // record until the user picks one.
-    record.totalizerMode = 5;
+    config.totalizerMode = 5;
     page->LoadFromConfig();
     EXPECT_EQ(CheckedMode(), "");
     page->StoreToConfig();
-    EXPECT_EQ(record.totalizerMode, 5);
-    Click(Mode("Positive"));
+    EXPECT_EQ(config.totalizerMode, 5);
+    Press(Mode("Positive"));
     page->StoreToConfig();
-    EXPECT_EQ(record.totalizerMode, 1);
+    EXPECT_EQ(config.totalizerMode, 1);
 }
 
 }  // namespace
