@@ -8,8 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   # tests, fuzzing, benchmarks, sanitizers
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # command line
-  libcli11-dev
+  # command line; a decimal-comma locale, so tests can prove numbers never follow the desktop's
+  libcli11-dev locales
   # desktop program, offscreen widget tests, screenshots
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool desktop-file-utils
@@ -23,10 +23,17 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-"${sudo[@]}" apt-get update -q
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
