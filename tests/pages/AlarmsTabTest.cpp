@@ -37,9 +37,7 @@ protected:
 
     void ClickLine(int line, Qt::KeyboardModifiers modifiers = {})
     {
-        QListWidget* rules = Rules();
-        QTest::mouseClick(rules->viewport(), Qt::LeftButton, modifiers,
-                          rules->visualItemRect(rules->item(line)).center());
+        ::ClickLine(Rules(), line, modifiers);
     }
 };
 

@@ -10,7 +10,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
+#include <QSlider>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
@@ -67,6 +69,21 @@ inline void Type(QLineEdit* edit, const QString& text)
 inline void Press(QAbstractButton* button)
 {
     QTest::keyClick(button, Qt::Key_Space);
+}
+
+// Moves a slider with the arrow keys to a position; a slider that will not get there
+// leaves it where it stopped.
+inline void MoveTo(QSlider* slider, int position)
+{
+    for (int presses = 0; presses <= slider->maximum() && slider->value() != position; ++presses)
+        QTest::keyPress(slider, slider->value() < position ? Qt::Key_Right : Qt::Key_Left);
+}
+
+// Clicks a line of a list (from 0), as with the mouse.
+inline void ClickLine(QListWidget* list, int line, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(line)).center());
 }
 
 template <class Control>

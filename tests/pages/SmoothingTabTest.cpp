@@ -44,15 +44,6 @@ protected:
     {
         return Group(page.get(), "Bad Data")->findChild<CClearCountRow*>();
     }
-
-    // Moves a slider with the arrow keys to a position; a slider that will not get there
-    // leaves it where it stopped.
-    static void MoveTo(QSlider* slider, int position)
-    {
-        for (int presses = 0; presses <= slider->maximum() && slider->value() != position;
-             ++presses)
-            QTest::keyPress(slider, slider->value() < position ? Qt::Key_Right : Qt::Key_Left);
-    }
 };
 
 TEST_F(SmoothingPage, ShowsTheDefaultRecord)
