@@ -1,20 +1,28 @@
-// Pages that log every load and store, each showing one name field of the record in an
-// edit, so tests see both the order of the calls and what a page holds.
+// What the main window tests share: pages that log every load and store, each showing one
+// name field of the record in an edit, so tests see both the order of the calls and what a
+// page holds; menu items and tabs chosen as the user does; and the files the window reads and
+// writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QByteArray>
+#include <QFile>
 #include <QLineEdit>
+#include <QTabBar>
+#include <QTest>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/MyTabCtrl.h"
 #include "app/SluiceConfigDlg.h"
+#include "config/ConfigImage.h"
 #include "pages/ConfigPage.h"
 
 inline const char* const kFakeTabNames[kTabCount] = {"Site", "Communication", "Alarms", "Output",
@@ -87,8 +95,37 @@ inline void ChooseMenuItem(CSluiceConfigDlg& window, const QString& text)
     ADD_FAILURE() << "no menu item " << text.toStdString();
 }
 
+// Selects a tab as the user does, with the mouse.
+inline void ClickTab(CMyTabCtrl* tabs, int index)
+{
+    QTabBar* bar = tabs->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
 inline std::vector<unsigned char> Bytes(const UnitConfig& config)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(&config);
     return {data, data + sizeof config};
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// The bytes of a .cfg file that holds the record.
+inline QByteArray ImageOf(const UnitConfig& config)
+{
+    std::ostringstream out;
+    WriteConfigImage(config, out);
+    const std::string image = out.str();
+    return QByteArray(image.data(), qsizetype(image.size()));
 }

@@ -18,27 +18,6 @@ using Log = std::vector<std::string>;
 
 const QString kConfigFilter = "Configuration Files (*.cfg)|*.cfg||";
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ImageOf(const UnitConfig& config)
-{
-    std::ostringstream out;
-    WriteConfigImage(config, out);
-    const std::string image = out.str();
-    return QByteArray(image.data(), qsizetype(image.size()));
-}
-
 // A record that differs from the defaults in every field a fake page shows.
 UnitConfig PumpStation()
 {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTabBar>
 #include <QTest>
 
 #include "tests/app/AppTestSupport.h"
@@ -10,12 +9,6 @@
 namespace {
 
 using Log = std::vector<std::string>;
-
-void ClickTab(CMyTabCtrl* tabs, int index)
-{
-    QTabBar* bar = tabs->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-}
 
 }  // namespace
 
