@@ -163,17 +163,6 @@ Section SiteSection(const UnitConfig& c)
 
 // --- Communication ---
 
-struct PortField {
-    const char* label;
-    SerialPortNumber port;
-};
-const PortField kPortFields[] = {
-    {"Configuration Port:", PortConfiguration},
-    {"Instrument 1 Port:", PortInstrument1},
-    {"Instrument 2 Port:", PortInstrument2},
-    {"Instrument 3 Port:", PortInstrument3},
-};
-
 const Field kNetworkFields[] = {
     {"Use Flow Control:", [](const UnitConfig& c) { return YesNo(c.configPortFlowControl); }},
     {"Address:", [](const UnitConfig& c) { return Dotted(c.ipAddress); }},
@@ -185,8 +174,12 @@ const Field kNetworkFields[] = {
 Section CommunicationSection(const UnitConfig& c)
 {
     Section section{"Communication", {}};
-    for (const PortField& field : kPortFields)
-        section.rows.push_back({field.label, PortText(c.serialPort[field.port])});
+    // The page's group titles; outside their group boxes the instruments' need " Port".
+    for (const PortGroupName& group : kPortGroups) {
+        const std::string title = group.title;
+        const std::string label = group.port == PortConfiguration ? title : title + " Port";
+        section.rows.push_back({label + ":", PortText(c.serialPort[group.port])});
+    }
     AddFields(section.rows, kNetworkFields, c);
     return section;
 }

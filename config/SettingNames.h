@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "config/UnitConfig.h"
+
 // Indexed by InstrumentType.
 inline constexpr std::array<const char*, 4> kInstrumentTypeNames = {"Inactive", "KESTREL",
                                                                     "Culvert", "MARTEN"};
@@ -19,3 +21,16 @@ inline constexpr std::array<const char*, 2> kOutputTypeNames = {"Analog (4 - 20m
 inline constexpr std::array<const char*, 2> kModbusProtocolNames = {"ASCII", "RTU"};
 // An entry of the instrument lists, for instrument number n counted from 1.
 inline constexpr char kInstrumentListFormat[] = "Ins %d";
+
+// The Communication page's port groups in page order, with the unit's port each edits (the
+// unit numbers its ports by wiring, not by page order).
+struct PortGroupName {
+    const char* title;
+    SerialPortNumber port;
+};
+inline constexpr std::array<PortGroupName, 4> kPortGroups = {{
+    {"Configuration Port", PortConfiguration},
+    {"Instrument 1", PortInstrument1},
+    {"Instrument 2", PortInstrument2},
+    {"Instrument 3", PortInstrument3},
+}};

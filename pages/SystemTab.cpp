@@ -10,23 +10,14 @@
 #include <QValidator>
 #include <cstring>
 
+#include "config/SettingNames.h"
 #include "pages/IpAddressField.h"
 #include "pages/PageSupport.h"
 #include "pages/SerialSettings.h"
 
 namespace {
 
-// The page's port groups and the unit's ports they edit, which the unit numbers by wiring.
-struct PortGroup {
-    const char* title;
-    SerialPortNumber port;
-};
-constexpr PortGroup kPortGroups[] = {
-    {"Configuration Port", PortConfiguration},
-    {"Instrument 1", PortInstrument1},
-    {"Instrument 2", PortInstrument2},
-    {"Instrument 3", PortInstrument3},
-};
+// The configuration port's group is the first and the only one with flow control.
 constexpr int kConfigurationGroup = 0;
 
 // 115200 belongs to the MODBUS port alone, so these lists end at 57600.
