@@ -2,6 +2,9 @@
 // the program's own dialogs, so a widget test runs a command to its end without a modal loop.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -19,15 +22,14 @@ public:
     };
 
     // In force from construction to destruction.
-    CScriptedPrompts();
-    ~CScriptedPrompts() override;
+    CScriptedPrompts() : previous(InstallUserPrompts(this)) {}
+    ~CScriptedPrompts() override { InstallUserPrompts(previous); }
     CScriptedPrompts(const CScriptedPrompts&) = delete;
     CScriptedPrompts& operator=(const CScriptedPrompts&) = delete;
 
     // The answers of the next file dialogs, first first; an empty string cancels. A file
     // dialog with no answer left fails the test and is cancelled.
     QStringList fileAnswers;
-
     // Takes the place of a dialog's modal loop: shows the dialog, works it as a user would
     // and returns once it has closed. Without a driver a dialog is only noted.
     std::function<void(QDialog& dialog)> dialogDriver;
@@ -37,14 +39,31 @@ public:
     std::vector<FileRequest> fileRequests;
     QStringList dialogs;
 
-    void ShowMessage(QWidget* parent, const QString& text) override;
-    QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) override;
-    QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
-                           const QString& defaultSuffix) override;
-    void RunDialog(QDialog& dialog) override;
+    void ShowMessage(QWidget*, const QString& text) override { messages << text; }
+    QString ChooseOpenFile(QWidget*, const QString& caption, const QString& filter) override
+    {
+        fileRequests.push_back({false, caption, filter, QString()});
+        return NextFileAnswer();
+    }
+    QString ChooseSaveFile(QWidget*, const QString& caption, const QString& filter,
+                           const QString& defaultSuffix) override
+    {
+        fileRequests.push_back({true, caption, filter, defaultSuffix});
+        return NextFileAnswer();
+    }
+    void RunDialog(QDialog& dialog) override
+    {
+        dialogs << dialog.windowTitle();
+        if (dialogDriver) dialogDriver(dialog);
+    }
 
 private:
-    QString NextFileAnswer();
+    QString NextFileAnswer()
+    {
+        if (!fileAnswers.isEmpty()) return fileAnswers.takeFirst();
+        ADD_FAILURE() << "a file dialog was opened that the test did not expect";
+        return {};
+    }
 
     CUserPrompts* previous;
 };
