@@ -1,8 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <QListWidget>
-#include <climits>
-
 #include "config/Quantities.h"
 #include "pages/AlarmsTab.h"
 #include "tests/pages/PageTestSupport.h"
@@ -18,94 +13,55 @@ Fields FieldsOf(const AlarmRule& r)
             r.compare2, r.threshold1,  r.threshold2,  r.combine,   r.latching};
 }
 
+// The rule controls at rest, as for an unused line.
+const char kAtRest[] =
+    "Condition 1: | <Ins 1> | <Q Main> | <>> | [0.000] | MGD | <N/A> | Condition 2: | <Ins 1> "
+    "(off) | <Q Main> (off) | <>> (off) | [0.000] (off) | MGD | Latching when triggered [ ]";
+
 class AlarmsPage : public CPageTest<CAlarmsTab> {
 protected:
     QListWidget* Rules() const { return Find<QListWidget>(page.get(), "rules"); }
-
-    QStringList Lines() const
-    {
-        QStringList lines;
-        for (int i = 0; i < Rules()->count(); ++i) lines << Rules()->item(i)->text();
-        return lines;
-    }
-
-    int SelectedLine() const
-    {
-        const QList<QListWidgetItem*> selected = Rules()->selectedItems();
-        return selected.isEmpty() ? -1 : Rules()->row(selected.first());
-    }
-
-    void ClickLine(int line, Qt::KeyboardModifiers modifiers = {})
-    {
-        ::ClickLine(Rules(), line, modifiers);
-    }
+    QString Line(int line) const { return Rules()->item(line)->text(); }
+    QString Parameters() const { return Snapshot(Group(page.get(), "Alarm Parameters")); }
 };
 
 TEST_F(AlarmsPage, RecordWithoutRulesShowsEightUnusedLinesAndTheControlsAtRest)
 {
-    QStringList unused;
-    for (int n = 1; n <= 8; ++n) unused << QStringLiteral("#%1: (not used)").arg(n);
-    EXPECT_EQ(Lines(), unused);
-    EXPECT_EQ(SelectedLine(), 0);
-    EXPECT_EQ(Entries(List("condition1Compare")), (QStringList{">", "<", ">=", "<=", "=="}));
-    EXPECT_EQ(Entries(List("join")), (QStringList{"AND", "OR", "N/A"}));
-    EXPECT_EQ(List("condition2Quantity")->count(), 23);
-
-    for (const char* name :
-         {"condition1Instrument", "condition1Quantity", "condition1Compare", "condition2Instrument",
-          "condition2Quantity", "condition2Compare", "pulseInstrument"})
-        EXPECT_EQ(List(name)->currentIndex(), 0) << name;
-    EXPECT_EQ(List("join")->currentText(), "N/A");
-    for (const char* name :
-         {"condition2Instrument", "condition2Quantity", "condition2Compare", "condition2Threshold"})
-        EXPECT_FALSE(Find<QWidget>(page.get(), name)->isEnabled()) << name;
-    EXPECT_EQ(Edit("condition1Threshold")->text(), "0.000");
-    EXPECT_EQ(Label("condition1Units"), "MGD");
-    EXPECT_EQ(Label("pulseUnits"), "MGal");
+    EXPECT_EQ(Snapshot(page.get()),
+              kAtRest + QString(" | Instrument: | <Ins 1> | Pulse every: | [] | MGal | > #1: (not "
+                                "used) / #2: (not used) / #3: (not used) / #4: (not used) / #5: "
+                                "(not used) / #6: (not used) / #7: (not used) / #8: (not used)"));
 }
 
 TEST_F(AlarmsPage, ThresholdsAreStoredInBaseUnitsRoundedByTheSignOfTheTypedNumber)
 {
-    const struct {
-        const char* quantity;
-        QuantityKind kind;
-        std::uint8_t unit;
-        const char* typed;
-        std::int32_t stored;
-    } cases[] = {
-        {"Main Depth", KindDepth, 3, "5", 127},  // inches: 126.99999...
-        {"Main Depth", KindDepth, 5, "-2.5", -3},
-        {"Main Depth", KindDepth, 5, "2.5", 3},
+    const CGermanDesktop german;
+    // Inches (3), millimetres (5) or degrees Fahrenheit (37); typed and stored.
+    const std::tuple<std::uint8_t, const char*, std::int32_t> cases[] = {
+        {3, "5", 127},  // 126.99999...
+        {5, "-2.5", -3},
+        {5, "--", kMissingValue},  // the page's text for the mark
         // 10 degrees Fahrenheit is -1222.2 hundredths of a degree Celsius; the typed number
         // is positive, so half a unit is added.
-        {"Sensor Temperature", KindTemperature, 37, "10", -1221},
-        {"Main Depth", KindDepth, 5, "abc", 0},
-        {"Main Depth", KindDepth, 5, "-1e300", INT_MIN},
-        {"Main Depth", KindDepth, 5, "-32768", kMissingValue},
-        // The page shows the missing-value mark as "--", which reads back as the mark.
-        {"Main Depth", KindDepth, 5, "--", kMissingValue},
+        {37, "10", -1221},
+        {5, "2.5", 3},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
-        config.unitCode[c.kind] = c.unit;
+    for (const auto& [unit, typed, stored] : cases) {
+        const bool depth = unit != 37;
+        config.unitCode[depth ? KindDepth : KindTemperature] = unit;
         Reload();
-        ClickLine(0);
-        Choose(List("condition1Quantity"), c.quantity);
-        Choose(List("join"), "AND");
-        Choose(List("condition2Quantity"), c.quantity);
-        Type(Edit("condition1Threshold"), c.typed);
-        Type(Edit("condition2Threshold"), c.typed);
+        ClickLine(Rules(), 0);
+        Choose(List("condition1Quantity"), depth ? "Main Depth" : "Sensor Temperature");
+        Type(Edit("condition1Threshold"), typed);
         PressButton("Set Alarm Condition");
-
-        const AlarmRule rule = config.alarmRule[0];
-        EXPECT_EQ(Value(rule.threshold1), c.stored);
-        EXPECT_EQ(Value(rule.threshold2), c.stored);
+        EXPECT_EQ(Value(config.alarmRule[0].threshold1), stored) << typed;
     }
+    EXPECT_EQ(Line(0), "#1: Instrument 1 Main Depth > 3.00 mm");
 }
 
 TEST_F(AlarmsPage, LatchingTwoConditionRuleIsStoredListedAndLoadedBack)
 {
-    ClickLine(1);
+    ClickLine(Rules(), 1);
     Choose(List("condition1Quantity"), "Main Depth");
     Type(Edit("condition1Threshold"), "50");
     Choose(List("join"), "AND");
@@ -116,156 +72,97 @@ TEST_F(AlarmsPage, LatchingTwoConditionRuleIsStoredListedAndLoadedBack)
     PressButton("Set Alarm Condition");
 
     EXPECT_EQ(FieldsOf(config.alarmRule[1]), (Fields{1, 0, 1, 16, 1, 1, 2, 1270, 153344, 7, 1}));
-    EXPECT_EQ(Lines()[1],
+    EXPECT_EQ(Line(1),
               "#2: Instrument 1 Main Depth > 50.0 In and Instrument 2 Q Main < 3.50 "
               "MGD (Latching)");
-    // On to the next slot, which is unused: the controls rest.
-    EXPECT_EQ(SelectedLine(), 2);
-    EXPECT_EQ(List("join")->currentText(), "N/A");
-    EXPECT_FALSE(Box("latching")->isChecked());
+    // On to the next line, which is unused: the controls rest.
+    EXPECT_EQ(Rules()->currentRow(), 2);
+    EXPECT_EQ(Parameters(), kAtRest);
+    ClickLine(Rules(), 1);
+    EXPECT_EQ(Parameters(),
+              "Condition 1: | <Ins 1> | <Main Depth> | <>> | [50.0] | In | <AND> | Condition 2: | "
+              "<Ins 2> | <Q Main> | <<> | [3.50] | MGD | Latching when triggered [x]");
+}
 
-    ClickLine(1);
-    EXPECT_EQ(List("condition1Quantity")->currentText(), "Main Depth");
-    EXPECT_EQ(Label("condition1Units"), "In");
-    EXPECT_EQ(List("join")->currentText(), "AND");
-    EXPECT_TRUE(List("condition2Quantity")->isEnabled());
-    EXPECT_EQ(List("condition2Compare")->currentText(), "<");
-    EXPECT_EQ(Edit("condition2Threshold")->text(), "3.50");
-    EXPECT_TRUE(Box("latching")->isChecked());
+TEST_F(AlarmsPage, PulseIsStoredInThousandthsOfTheVolumeBaseUnitAndTheLastLineStays)
+{
+    config.unitCode[KindVolume] = 28;  // cubic metres: ten base units each
+    Reload();
+    ClickLine(Rules(), 2);
+    Choose(List("pulseInstrument"), "Ins 3");
+    Type(Edit("pulseVolume"), "2.5");
+    PressButton("Set Pulse Volume");
+    EXPECT_EQ(FieldsOf(config.alarmRule[2]), (Fields{1, 2, 0, 8, 0, 6, 0, 25000, 0, 9, 0}));
+    EXPECT_EQ(Line(2), QString::fromLatin1("#3: Instrument 3 pulse every 2.50 m\xb3"));
+    EXPECT_EQ(Rules()->currentRow(), 3);
+
+    // Truncated, not rounded; the last line stays selected and shows its rule again.
+    ClickLine(Rules(), 7);
+    Type(Edit("pulseVolume"), "0.00099");
+    PressButton("Set Pulse Volume");
+    EXPECT_EQ(Value(config.alarmRule[7].threshold1), 9);
+    EXPECT_EQ(Rules()->currentRow(), 7);
+    EXPECT_EQ(Edit("pulseVolume")->text(), "0.001");
 }
 
 TEST_F(AlarmsPage, CombinedQuantitiesTakeNoInstrument)
 {
     Choose(List("condition1Instrument"), "Ins 2");
     Choose(List("condition1Quantity"), "Average Flow");
-    EXPECT_FALSE(List("condition1Instrument")->isEnabled());
-    Choose(List("condition1Compare"), ">=");
-    Type(Edit("condition1Threshold"), "12");
-
     Choose(List("join"), "AND");
-    Choose(List("condition2Instrument"), "Ins 3");
     Choose(List("condition2Quantity"), "Average Depth");
-    Type(Edit("condition2Threshold"), "7");
-    EXPECT_FALSE(List("condition2Instrument")->isEnabled());
-    // Another join enables the second condition again, but not its instrument.
-    Choose(List("join"), "OR");
-    EXPECT_FALSE(List("condition2Instrument")->isEnabled());
-    // Without a join the second condition is left out of the rule.
+    Choose(List("join"), "OR");  // enables the second condition again, but not its instrument
+    EXPECT_EQ(Parameters(),
+              "Condition 1: | <Ins 2> (off) | <Average Flow> | <>> | [0.000] | MGD | <OR> | "
+              "Condition 2: | <Ins 1> (off) | <Average Depth> | <>> | [0.000] | In | Latching "
+              "when triggered [ ]");
     Choose(List("join"), "N/A");
-    EXPECT_FALSE(Edit("condition2Threshold")->isEnabled());
     PressButton("Set Alarm Condition");
 
     // The disabled list still gives its instrument to the record; the line names none.
-    EXPECT_EQ(FieldsOf(config.alarmRule[0]), (Fields{1, 1, 0, 38, 0, 3, 0, 525752, 0, 9, 0}));
-    EXPECT_EQ(Lines()[0], "#1: Average Flow >= 12.0 MGD");
-
-    // A line chosen in the list shows its quantity's rules, and an unused one rests.
-    ClickLine(0);
+    EXPECT_EQ(FieldsOf(config.alarmRule[0]), (Fields{1, 1, 0, 38, 0, 1, 0, 0, 0, 9, 0}));
+    EXPECT_EQ(Line(0), "#1: Average Flow > 0.000 MGD");
+    ClickLine(Rules(), 0);
     EXPECT_FALSE(List("condition1Instrument")->isEnabled());
-    ClickLine(5);
-    EXPECT_TRUE(List("condition1Instrument")->isEnabled());
 }
 
-TEST_F(AlarmsPage, UnitsFollowTheQuantityAndTheRecordsDisplayUnits)
-{
-    Choose(List("condition1Quantity"), "Sensor Temperature");
-    EXPECT_EQ(Label("condition1Units"), QString::fromLatin1("\xb0"
-                                                            "F"));
-    Choose(List("condition1Quantity"), "Data Timeouts");
-    EXPECT_EQ(Label("condition1Units"), "");
-
-    config.alarmRule[0] = AlarmRule{1, 0, 0, 16, 0, 1, 0, 1270, 0, 9, 0};
-    config.unitCode[KindDepth] = 4;  // centimetres
-    Reload();
-    EXPECT_EQ(Lines()[0], "#1: Instrument 1 Main Depth > 127 cm");
-    EXPECT_EQ(Label("condition1Units"), "cm");
-}
-
-TEST_F(AlarmsPage, PulseVolumeIsStoredInThousandthsOfTheVolumeBaseUnit)
-{
-    config.unitCode[KindVolume] = 28;  // cubic metres: ten base units each
-    Reload();
-    ClickLine(2);
-    Choose(List("pulseInstrument"), "Ins 3");
-    Type(Edit("pulseVolume"), "2.5");
-    PressButton("Set Pulse Volume");
-
-    EXPECT_EQ(FieldsOf(config.alarmRule[2]), (Fields{1, 2, 0, 8, 0, 6, 0, 25000, 0, 9, 0}));
-    EXPECT_EQ(Lines()[2], QString::fromLatin1("#3: Instrument 3 pulse every 2.50 m\xb3"));
-    EXPECT_EQ(SelectedLine(), 3);
-
-    // Truncated, not rounded; and the last line stays selected and shows its rule again.
-    ClickLine(7);
-    Type(Edit("pulseVolume"), "0.00099");
-    PressButton("Set Pulse Volume");
-    EXPECT_EQ(Value(config.alarmRule[7].threshold1), 9);
-    EXPECT_EQ(SelectedLine(), 7);
-    EXPECT_EQ(Edit("pulseVolume")->text(), "0.001");
-}
-
-TEST_F(AlarmsPage, ClearSelectedEmptiesTheSlotAndKeepsTheLine)
+TEST_F(AlarmsPage, ClearSelectedEmptiesItsSlotAndWithoutASelectionNoButtonActs)
 {
     const AlarmRule full{1, 2, 1, 16, 20, 3, 4, -5, 6, 8, 1};
     for (AlarmRule& rule : config.alarmRule) rule = full;
     Reload();
-    ClickLine(4);
+    ClickLine(Rules(), 4);
     PressButton("Clear Selected");
-
     for (int slot = 0; slot < 8; ++slot)
         EXPECT_EQ(FieldsOf(config.alarmRule[slot]), FieldsOf(slot == 4 ? AlarmRule{} : full));
-    EXPECT_EQ(Lines()[4], "#5: (not used)");
-    EXPECT_EQ(SelectedLine(), 4);
-}
+    EXPECT_EQ(Line(4), "#5: (not used)");
+    EXPECT_EQ(Rules()->currentRow(), 4);
 
-TEST_F(AlarmsPage, WithoutASelectedLineTheButtonsChangeNothing)
-{
-    config.alarmRule[0] = AlarmRule{1, 0, 0, 1, 0, 1, 0, 10, 0, 9, 0};
-    Reload();
-    ClickLine(0, Qt::ControlModifier);
-    ASSERT_EQ(SelectedLine(), -1);
-
-    const std::vector<unsigned char> before = Bytes(config);
+    ClickLine(Rules(), 4, Qt::ControlModifier);
+    ASSERT_TRUE(Rules()->selectedItems().isEmpty());
+    const UnitConfig before = config;
     for (const char* button : {"Set Alarm Condition", "Set Pulse Volume", "Clear Selected"})
         PressButton(button);
-    EXPECT_EQ(Bytes(config), before);
-    EXPECT_EQ(Lines().size(), 8);
+    EXPECT_EQ(Differences(config, before), Offsets{});
 }
 
-TEST_F(AlarmsPage, RulesFromAFileWithValuesTheListsLackLoadAndKeepThoseValues)
+TEST_F(AlarmsPage, CodesTheListsLackLoadAndAreKept)
 {
-    // Instrument 6, area (no entry), comparison code 9, join code 3.
+    // Instrument 6, area (no entry), comparison code 9, join code 3; and comparison code 7
+    // in a second condition.
     config.alarmRule[0] = AlarmRule{1, 5, 0, 7, 0, 9, 0, 0, 0, 3, 0};
-    // Comparison code 7 in a second condition.
     config.alarmRule[1] = AlarmRule{1, 0, 0, 1, 1, 1, 7, 0, 0, 7, 0};
     Reload();
-
-    EXPECT_EQ(Lines()[0], QString::fromLatin1("#1: Instrument 6 Area  0.000 ft\xb2"));
-    EXPECT_EQ(Lines()[1], "#2: Instrument 1 Q Main > 0.000 MGD and Instrument 1 Q Main  0.000 MGD");
-    EXPECT_EQ(List("condition1Instrument")->currentIndex(), -1);
-    EXPECT_EQ(List("condition1Quantity")->currentText(), "Q Main");
-    EXPECT_EQ(List("condition1Compare")->currentIndex(), -1);
-    EXPECT_EQ(List("join")->currentIndex(), -1);
-    EXPECT_FALSE(List("condition2Instrument")->isEnabled());
+    EXPECT_EQ(
+        Parameters(),
+        "Condition 1: | <> | <Q Main> | <> | [0.000] | MGD | <> | Condition 2: | <Ins 1> "
+        "(off) | <Q Main> (off) | <>> (off) | [0.000] (off) | MGD | Latching when triggered [ ]");
 
     // What the lists cannot show is kept; the quantity shown is stored.
     PressButton("Set Alarm Condition");
     EXPECT_EQ(FieldsOf(config.alarmRule[0]), (Fields{1, 5, 0, 1, 0, 9, 0, 0, 0, 3, 0}));
-    EXPECT_EQ(List("condition2Compare")->currentIndex(), -1);
     PressButton("Set Alarm Condition");
     EXPECT_EQ(FieldsOf(config.alarmRule[1]), (Fields{1, 0, 0, 1, 1, 1, 7, 0, 0, 7, 0}));
-}
-
-TEST_F(AlarmsPage, NumbersIgnoreTheDesktopsLanguage)
-{
-    const CGermanDesktop german;
-    config.unitCode[KindDepth] = 5;  // millimetres
-    Reload();
-    Choose(List("condition1Quantity"), "Main Depth");
-    Type(Edit("condition1Threshold"), "2.5");
-    PressButton("Set Alarm Condition");
-
-    EXPECT_EQ(Value(config.alarmRule[0].threshold1), 3);
-    EXPECT_EQ(Lines()[0], "#1: Instrument 1 Main Depth > 3.00 mm");
 }
 
 }  // namespace

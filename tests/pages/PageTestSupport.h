@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,13 +11,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QRadioButton>
 #include <QSlider>
-#include <QStringList>
-#include <QStyle>
-#include <QStyleOptionSpinBox>
 #include <QTest>
 #include <clocale>
-#include <cstring>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -28,17 +25,10 @@
 #include "pages/CountField.h"
 #include "tests/gui/ScriptedPrompts.h"
 
+// Failure messages show a text as the text.
 inline void PrintTo(const QString& text, std::ostream* out)
 {
-    *out << '"' << text.toStdString() << '"';
-}
-
-// The entries of a list, in order.
-inline QStringList Entries(const QComboBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
-    return texts;
+    *out << text.toStdString();
 }
 
 // Picks an entry with the keys: Home, then Down until it is reached.
@@ -50,19 +40,16 @@ inline void Choose(QComboBox* list, const QString& text)
     for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
 }
 
-// Replaces the field's text as typed.
-inline void Type(QLineEdit* edit, const QString& text)
+// Types into the field, replacing its text unless told not to; a character beyond ASCII comes as
+// text, as from a keyboard layout that has it.
+inline void Type(QLineEdit* edit, const QString& text, bool replace = true)
 {
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Delete);
-    for (const QChar c : text) {
-        // QTest names keys for ASCII only; other characters come as text, as from a keyboard
-        // layout that has them.
-        if (c.unicode() < 0x80)
-            QTest::keyClick(edit, static_cast<char>(c.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    if (replace) {
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
     }
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key(c.toUpper().unicode()), QString(c), {});
 }
 
 // A button or a check box pressed with the space bar.
@@ -71,8 +58,7 @@ inline void Press(QAbstractButton* button)
     QTest::keyClick(button, Qt::Key_Space);
 }
 
-// Moves a slider with the arrow keys to a position; a slider that will not get there
-// leaves it where it stopped.
+// Moves a slider with the arrow keys to a position, or as far towards it as it goes.
 inline void MoveTo(QSlider* slider, int position)
 {
     for (int presses = 0; presses <= slider->maximum() && slider->value() != position; ++presses)
@@ -87,20 +73,71 @@ inline void ClickLine(QListWidget* list, int line, Qt::KeyboardModifiers modifie
 }
 
 template <class Control>
-Control* Find(const QWidget* page, const QString& name)
+Control* Find(const QWidget* within, const QString& name)
 {
-    auto* control = page->findChild<Control*>(name);
+    auto* control = within->findChild<Control*>(name);
     EXPECT_NE(control, nullptr) << name.toStdString();
     return control;
 }
 
 template <class Button = QAbstractButton>
-Button* FindButton(const QWidget* page, const QString& text)
+Button* FindButton(const QWidget* within, const QString& text)
 {
-    for (Button* button : page->findChildren<Button*>())
+    for (Button* button : within->findChildren<Button*>())
         if (button->text() == text) return button;
     ADD_FAILURE() << "no button " << text.toStdString();
     return nullptr;
+}
+
+// The group box with this title.
+inline QWidget* Group(const QWidget* page, const QString& title)
+{
+    for (QGroupBox* group : page->findChildren<QGroupBox*>())
+        if (group->title() == title) return group;
+    ADD_FAILURE() << "no group " << title.toStdString();
+    return nullptr;
+}
+
+// The field a label names.
+template <typename Field>
+Field* Labelled(const QWidget* within, const QString& label)
+{
+    for (QLabel* candidate : within->findChildren<QLabel*>())
+        if (candidate->text() == label)
+            if (auto* field = qobject_cast<Field*>(candidate->buddy())) return field;
+    ADD_FAILURE() << "no field labelled " << label.toStdString();
+    return nullptr;
+}
+
+// What the controls show, in the order they were made, as one line: [edit], <list>,
+// "box [x]", "radio (o)", slider positions, labels and the lines of a list, each followed by
+// "(off)" when disabled. Labels that name a field are left out: the field says it all.
+inline QString Snapshot(const QWidget* within)
+{
+    QStringList shown;
+    for (const QWidget* control : within->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* edit = qobject_cast<const QLineEdit*>(control))
+            text = "[" + edit->text() + "]";
+        else if (auto* list = qobject_cast<const QComboBox*>(control))
+            text = "<" + list->currentText() + ">";
+        else if (auto* box = qobject_cast<const QCheckBox*>(control))
+            text = box->text() + (box->isChecked() ? " [x]" : " [ ]");
+        else if (auto* radio = qobject_cast<const QRadioButton*>(control))
+            text = radio->text() + (radio->isChecked() ? " (o)" : " ( )");
+        else if (auto* slider = qobject_cast<const QSlider*>(control))
+            text = QStringLiteral("slider %1").arg(slider->value());
+        else if (auto* label = qobject_cast<const QLabel*>(control); label && !label->buddy())
+            text = label->text().replace(u'\n', u' ');
+        else if (auto* lines = qobject_cast<const QListWidget*>(control))
+            for (int i = 0; i < lines->count(); ++i)
+                text += (i ? " / " : "") + QString(lines->item(i)->isSelected() ? "> " : "") +
+                        lines->item(i)->text();
+        else
+            continue;
+        shown << text + (control->isEnabled() ? "" : " (off)");
+    }
+    return shown.join(" | ");
 }
 
 // A field of the packed record by value: the assertions take references, which must not
@@ -111,30 +148,38 @@ T Value(T field)
     return field;
 }
 
-template <class Record>
-std::vector<unsigned char> Bytes(const Record& record)
+inline UnitConfig DefaultRecord()
 {
-    std::vector<unsigned char> bytes(sizeof record);
-    std::memcpy(bytes.data(), &record, sizeof record);
-    return bytes;
+    UnitConfig config{};
+    SetDefaults(config);
+    return config;
+}
+
+// The offsets at which two records differ, so that a failure names the fields.
+using Offsets = std::vector<std::size_t>;
+inline Offsets Differences(const UnitConfig& a, const UnitConfig& b)
+{
+    const auto *x = reinterpret_cast<const char*>(&a), *y = reinterpret_cast<const char*>(&b);
+    Offsets offsets;
+    for (std::size_t i = 0; i < sizeof a; ++i)
+        if (x[i] != y[i]) offsets.push_back(i);
+    return offsets;
 }
 
 // A page on the factory record, shown as in the main window.
 template <class Page>
 class CPageTest : public testing::Test {
 protected:
-    CPageTest()
+    CPageTest() { Remake(); }
+    // A page has no reason to show a message in use.
+    ~CPageTest() override { EXPECT_EQ(prompts.messages, QStringList()); }
+
+    // A new page on the record, as at start: it remembers nothing of the last one.
+    void Remake()
     {
-        SetDefaults(config);
         page = std::make_unique<Page>(&config);
         page->show();
     }
-    // A page has no reason to show a message in use.
-    ~CPageTest() override
-    {
-        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
-    }
-
     // As the main window does when the page is entered and after a file was opened.
     void Reload() { page->LoadFromConfig(); }
 
@@ -145,93 +190,42 @@ protected:
     void PressButton(const QString& text) { Press(FindButton(page.get(), text)); }
 
     CScriptedPrompts prompts;
-    UnitConfig config{};
+    UnitConfig config = DefaultRecord();
     std::unique_ptr<Page> page;
 };
 
-// A German desktop for the life of the object: Qt's default locale, and the C library's
-// number format too where the machine has that locale. Numbers on the pages must not follow
-// either.
-class CGermanDesktop {
-public:
-    CGermanDesktop()
+// A German desktop while it lives: Qt's default locale, and the C library's number format
+// where the machine has that locale. Numbers on the pages must follow neither.
+struct CGermanDesktop {
+    CGermanDesktop() { Use(QLocale(QLocale::German, QLocale::Germany), "de_DE.UTF-8"); }
+    ~CGermanDesktop() { Use(previous, previousNumeric.c_str()); }
+    static void Use(const QLocale& locale, const char* numeric)
     {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+        QLocale::setDefault(locale);
+        std::setlocale(LC_NUMERIC, numeric);
     }
-    ~CGermanDesktop()
-    {
-        QLocale::setDefault(previous);
-        std::setlocale(LC_NUMERIC, previousNumeric.c_str());
-    }
-    CGermanDesktop(const CGermanDesktop&) = delete;
-    CGermanDesktop& operator=(const CGermanDesktop&) = delete;
-
-private:
-    QLocale previous = QLocale();
-    std::string previousNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    const QLocale previous;
+    const std::string previousNumeric = std::setlocale(LC_NUMERIC, nullptr);
 };
 
-inline UnitConfig DefaultRecord()
+// Works a "clear ... if [n] ... occur" row that starts cleared, showing `off`, and whose
+// count the record holds at `stored`: the arrows are off with the box; ticked, the row offers
+// 3; the count cannot be typed, and the arrows wrap 1 -> 20 and 20 -> 1; cleared and ticked
+// again, the row offers the count it had.
+inline void CheckClearCountRow(CClearCountRow* row, const QString& off,
+                               const std::function<int()>& stored)
 {
-    UnitConfig config{};
-    SetDefaults(config);
-    return config;
-}
-
-// The offsets at which two records differ, so a failure names the fields.
-inline std::vector<std::size_t> Differences(const UnitConfig& a, const UnitConfig& b)
-{
-    const auto* x = reinterpret_cast<const unsigned char*>(&a);
-    const auto* y = reinterpret_cast<const unsigned char*>(&b);
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < sizeof(UnitConfig); ++i)
-        if (x[i] != y[i]) offsets.push_back(i);
-    return offsets;
-}
-
-// A name field of the record as its 12 bytes: what follows the NUL counts too.
-inline std::vector<char> NameBytes(const char (&field)[12])
-{
-    return {field, field + 12};
-}
-inline std::vector<char> NameBytes(const char* text)
-{
-    std::vector<char> bytes(12, '\0');
-    std::memcpy(bytes.data(), text, std::strlen(text));
-    return bytes;
-}
-
-// The group box with this title, or the page itself for an empty title.
-inline QWidget* Group(QWidget* page, const QString& title)
-{
-    if (title.isEmpty()) return page;
-    for (QGroupBox* group : page->findChildren<QGroupBox*>())
-        if (group->title() == title) return group;
-    ADD_FAILURE() << "no group " << title.toStdString();
-    return page;
-}
-
-// The field a label names.
-template <typename Field>
-Field* Labelled(QWidget* within, const QString& label)
-{
-    for (QLabel* candidate : within->findChildren<QLabel*>())
-        if (candidate->text() == label)
-            if (auto* field = qobject_cast<Field*>(candidate->buddy())) return field;
-    ADD_FAILURE() << "no field labelled " << label.toStdString();
-    return nullptr;
-}
-
-inline void ClickArrow(CCountField* field, bool up)
-{
-    QStyleOptionSpinBox option;
-    option.initFrom(field);
-    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField |
-                         QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
-    option.buttonSymbols = QAbstractSpinBox::UpDownArrows;
-    option.frame = true;
-    const auto arrow = up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown;
-    const QRect rect = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field);
-    QTest::mouseClick(field, Qt::LeftButton, {}, rect.center());
+    // Each step: the box pressed (B), the up (^) or down (v) arrow key, or a 7 typed.
+    const std::string steps = "^B7vvv^vvBB";
+    const QStringList shown = {off, "3", "3", "2", "1", "20", "1", "20", "19", off, "19"};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i] == 'B')
+            Press(row->Box());
+        else
+            QTest::keyClick(row->Field(), steps[i] == '^'   ? Qt::Key_Up
+                                          : steps[i] == 'v' ? Qt::Key_Down
+                                                            : Qt::Key_7);
+        EXPECT_EQ(row->Field()->Text(), shown[i]) << i;
+        EXPECT_EQ(stored(), shown[i].toInt()) << i;
+    }
 }
