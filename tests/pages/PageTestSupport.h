@@ -186,7 +186,6 @@ protected:
     QComboBox* List(const QString& name) const { return Find<QComboBox>(page.get(), name); }
     QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(page.get(), name); }
     QCheckBox* Box(const QString& name) const { return Find<QCheckBox>(page.get(), name); }
-    QString Label(const QString& name) const { return Find<QLabel>(page.get(), name)->text(); }
     void PressButton(const QString& text) { Press(FindButton(page.get(), text)); }
 
     CScriptedPrompts prompts;
