@@ -1,23 +1,59 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
-#include <vector>
+#include <utility>
 
+#include "config/Checksum.h"
 #include "config/ConfigFile.h"
 #include "config/ConfigImage.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+std::string ImageOf(const UnitConfig& config)
+{
+    std::ostringstream out;
+    EXPECT_TRUE(WriteConfigImage(config, out));
+    return out.str();
+}
+
+std::string WithLe16(std::string bytes, std::size_t offset, int value)
+{
+    bytes[offset] = static_cast<char>(value & 0xFF);
+    bytes[offset + 1] = static_cast<char>((value >> 8) & 0xFF);
+    return bytes;
+}
+
+// The reader's text for a rejected image, read into a record full of marker bytes so that
+// an accepted image or a changed record shows as well.
+std::string RejectionOf(std::istream& in)
+{
+    UnitConfig config;
+    std::memset(&config, 0xA5, sizeof config);
+    std::string errorText;
+    if (ReadConfigImage(config, in, errorText)) return "accepted";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&config);
+    const bool changed =
+        std::any_of(bytes, bytes + sizeof config, [](auto b) { return b != 0xA5; });
+    return changed ? "changed the record" : errorText;
+}
+
+// A device that fails while it is being read.
+struct CFailingSource : std::stringbuf {
+    using std::stringbuf::stringbuf;
+    std::streamsize xsgetn(char*, std::streamsize) override { throw std::runtime_error("EIO"); }
+};
 
 std::string ReadFile(const std::string& path)
 {
@@ -25,22 +61,9 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void WriteFile(const std::string& path, const std::string& bytes)
+std::string Reason(const std::string& text, const std::string& path, int error)
 {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ImageOf(const UnitConfig& config)
-{
-    std::ostringstream out;
-    WriteConfigImage(config, out);
-    return out.str();
-}
-
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text + "\n" + path + ": " + std::strerror(error);
 }
 
 class ConfigFileTest : public ::testing::Test {
@@ -49,166 +72,164 @@ protected:
     {
         char pattern[] = "/tmp/weirlink-config-file-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        SetDefaults(config_);
-        std::strcpy(config_.siteName, "Saved");
+        dir = pattern;
+        SetDefaults(config);
+        image = ImageOf(config);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override { fs::remove_all(dir); }
 
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
-
-    std::vector<std::string> Entries() const
+    std::string Path(const char* name) const { return dir + "/" + name; }
+    std::string Write(const char* name, const std::string& bytes) const
     {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
     }
+    // Shows a temporary file left behind.
+    auto Entries() const { return std::distance(fs::directory_iterator(dir), {}); }
 
-    std::string dir_;
-    UnitConfig config_;
+    std::string dir;
+    UnitConfig config;
+    std::string image;
+    std::string errorText;
 };
 
 }  // namespace
 
-TEST_F(ConfigFileTest, SavesAndLoadsTheImage)
+TEST_F(ConfigFileTest, ChecksumHeaderAndRoundTrip)
 {
-    const std::string path = Path("unit.cfg");
-    std::string errorText;
-    ASSERT_TRUE(SaveConfigFile(config_, path, errorText)) << errorText;
-    EXPECT_EQ(ReadFile(path), ImageOf(config_));
-    EXPECT_EQ(Entries(), std::vector<std::string>{"unit.cfg"});
+    EXPECT_EQ(ComputeChecksum("123456789", 9), 0x4777);
+    EXPECT_EQ(ComputeChecksum("abc", 3), 0xF76D);
+    EXPECT_EQ(ComputeChecksum("\0", 1), 0x78F0);
+    EXPECT_EQ(ComputeChecksum("", 0), 0);
 
-    UnitConfig loaded{};
-    ASSERT_TRUE(LoadConfigFile(loaded, path, errorText)) << errorText;
-    EXPECT_EQ(std::memcmp(&loaded, &config_, sizeof loaded), 0);
+    ASSERT_EQ(image.size(), 435u);
+    EXPECT_EQ(image.substr(0, 14), std::string("\x13\x58\x23\x11\0\0\xA5\x01\x33\x7B\0\0\0\0", 14));
+    UnitConfig again;  // nothing uninitialised behind the names' NULs
+    SetDefaults(again);
+    EXPECT_EQ(ImageOf(again), image);
+
+    // Every byte comes back, whatever magic the image has, whatever text precedes the image
+    // in the unit's reply (the reader starts where the stream is) or follows it.
+    config.reserved82 = 0x5A;
+    config.reservedFloat[1] = -123.25f;
+    config.analogChannelCount = 300;  // a 16-bit count, not a byte
+    config.alarmRule[7].threshold2 = -500;
+    const std::string written = ImageOf(config);
+    const std::pair<std::string, int> sources[] = {{written, 0},
+                                                   {std::string(4, '\0') + written.substr(4), 0},
+                                                   {"PS\r\n" + written + "\r\n>", 4}};
+    for (const auto& [bytes, start] : sources) {
+        std::istringstream in(bytes);
+        in.seekg(start);
+        UnitConfig read{};
+        EXPECT_TRUE(ReadConfigImage(read, in, errorText)) << errorText;
+        EXPECT_EQ(std::memcmp(&read, &config, sizeof read), 0);
+    }
 }
 
-TEST_F(ConfigFileTest, NewFileTakesTheUmaskAndReplacedFileKeepsItsMode)
+// Shortage is judged first, then the version, the length and the checksum; a length other
+// than the record's is never trusted, whether the bytes are there or not.
+TEST_F(ConfigFileTest, DamagedImagesGiveTheirTextAndLeaveTheRecordUntouched)
+{
+    const std::string& good = image;
+    const std::string version1 = WithLe16(good, 4, 1);
+    // clang-format off
+    const std::pair<std::string, const char*> cases[] = {
+        {"", kImageIncompleteText}, {good.substr(0, 13), kImageIncompleteText},
+        {good.substr(0, 14), kImageIncompleteText}, {good.substr(0, 434), kImageIncompleteText},
+        {WithLe16(good, 100, 0x1234), kImageChecksumText}, {WithLe16(good, 8, 0), kImageChecksumText},
+        {version1, kImageVersionText}, {WithLe16(version1, 200, 0x1234), kImageVersionText},
+        {version1.substr(0, 300), kImageIncompleteText},
+        {WithLe16(good, 6, 422), kImageIncompleteText},
+        {WithLe16(good, 6, 422) + "x", kImageUnreadableText},
+        {WithLe16(good, 6, 420), kImageUnreadableText}, {WithLe16(good, 6, 0), kImageUnreadableText},
+        {WithLe16(good, 6, -1), kImageUnreadableText}, {WithLe16(good, 6, -32768), kImageUnreadableText}};
+    // clang-format on
+    for (const auto& [bytes, text] : cases) {
+        std::istringstream in(bytes);
+        EXPECT_EQ(RejectionOf(in), text) << bytes.size() << " bytes";
+    }
+    // A failing source, whether it reports by its state or by an exception.
+    for (const bool throws : {false, true}) {
+        CFailingSource source(good);
+        std::istream in(&source);
+        if (throws) in.exceptions(std::ios::badbit | std::ios::failbit);
+        EXPECT_EQ(RejectionOf(in), kImageUnreadableText);
+    }
+}
+
+TEST_F(ConfigFileTest, SavesNewAndExistingFilesAndFilesBehindLinks)
 {
     const mode_t oldMask = ::umask(027);
-    std::string errorText;
-    const bool savedNew = SaveConfigFile(config_, Path("new.cfg"), errorText);
+    const bool savedNew = SaveConfigFile(config, Path("new.cfg"), errorText);
     ::umask(oldMask);
     ASSERT_TRUE(savedNew) << errorText;
-    struct stat status {};
-    ASSERT_EQ(::stat(Path("new.cfg").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(fs::status(Path("new.cfg")).permissions(), fs::perms(0640));
+    UnitConfig loaded{};
+    ASSERT_TRUE(LoadConfigFile(loaded, Path("new.cfg"), errorText)) << errorText;
+    EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
 
-    const std::string existing = Path("existing.cfg");
-    WriteFile(existing, "older content");
-    ASSERT_EQ(::chmod(existing.c_str(), 0604), 0);
-    ASSERT_TRUE(SaveConfigFile(config_, existing, errorText)) << errorText;
-    EXPECT_EQ(ReadFile(existing), ImageOf(config_));
-    ASSERT_EQ(::stat(existing.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0604u);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"existing.cfg", "new.cfg"}));
-}
-
-TEST_F(ConfigFileTest, SavingThroughALinkReplacesTheFileItLeadsTo)
-{
-    ASSERT_EQ(::mkdir(Path("real").c_str(), 0755), 0);
-    WriteFile(Path("real/unit.cfg"), "older content");
-    ASSERT_EQ(::symlink("real/unit.cfg", Path("link.cfg").c_str()), 0);
-    ASSERT_EQ(::symlink("link.cfg", Path("link-to-link.cfg").c_str()), 0);
-    ASSERT_EQ(::symlink("real/not-yet.cfg", Path("dangling.cfg").c_str()), 0);
-
-    std::string errorText;
-    ASSERT_TRUE(SaveConfigFile(config_, Path("link-to-link.cfg"), errorText)) << errorText;
-    ASSERT_TRUE(SaveConfigFile(config_, Path("dangling.cfg"), errorText)) << errorText;
-
+    // A replaced file keeps its mode; links keep pointing where they did.
+    fs::permissions(Write("old.cfg", "older content"), fs::perms(0604));
+    fs::create_symlink("old.cfg", Path("link.cfg"));
+    fs::create_symlink("link.cfg", Path("link-to-link.cfg"));
+    fs::create_symlink("not-yet.cfg", Path("dangling.cfg"));
+    ASSERT_TRUE(SaveConfigFile(config, Path("link-to-link.cfg"), errorText)) << errorText;
+    ASSERT_TRUE(SaveConfigFile(config, Path("dangling.cfg"), errorText)) << errorText;
+    EXPECT_EQ(ReadFile(Path("old.cfg")), image);
+    EXPECT_EQ(ReadFile(Path("not-yet.cfg")), image);
+    EXPECT_EQ(fs::status(Path("old.cfg")).permissions(), fs::perms(0604));
     for (const char* link : {"link.cfg", "link-to-link.cfg", "dangling.cfg"})
-        EXPECT_TRUE(std::filesystem::is_symlink(Path(link))) << link;
-    EXPECT_EQ(ReadFile(Path("real/unit.cfg")), ImageOf(config_));
-    EXPECT_EQ(ReadFile(Path("real/not-yet.cfg")), ImageOf(config_));
-
-    ASSERT_EQ(::symlink("loop-b.cfg", Path("loop-a.cfg").c_str()), 0);
-    ASSERT_EQ(::symlink("loop-a.cfg", Path("loop-b.cfg").c_str()), 0);
-    EXPECT_FALSE(SaveConfigFile(config_, Path("loop-a.cfg"), errorText));
-    EXPECT_TRUE(EndsWith(errorText, std::strerror(ELOOP))) << errorText;
+        EXPECT_TRUE(fs::is_symlink(Path(link))) << link;
+    EXPECT_EQ(Entries(), 6);
 }
 
-// The write fails part-way (EFBIG from a file size limit): the previous file must survive
-// whole and the temporary file must be gone.
-TEST_F(ConfigFileTest, FailedWriteKeepsThePreviousFileAndLeavesNoTemporaryFile)
+// The write fails part-way (EFBIG from a file size limit): the previous file must survive.
+TEST_F(ConfigFileTest, FailedWriteKeepsThePreviousFileAndReportsTheReason)
 {
-    const std::string path = Path("unit.cfg");
-    const std::string previous(435, 'p');
-    WriteFile(path, previous);
-
-    struct rlimit oldLimit {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
-    struct rlimit small = oldLimit;
-    small.rlim_cur = 100;
+    const std::string path = Write("unit.cfg", std::string(435, 'p'));
+    struct rlimit limit {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t oldLimit = std::exchange(limit.rlim_cur, 100);
     const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string errorText;
-    const bool saved = SaveConfigFile(config_, path, errorText);
-    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool saved = SaveConfigFile(config, path, errorText);
+    limit.rlim_cur = oldLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, oldHandler);
-
     EXPECT_FALSE(saved);
-    EXPECT_EQ(errorText, std::string(kFileWriteErrorText) + kFileKeptText + "\n" + path + ": " +
-                             std::strerror(EFBIG));
-    EXPECT_EQ(ReadFile(path), previous);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"unit.cfg"});
+    EXPECT_EQ(errorText, Reason(std::string(kFileWriteErrorText) + kFileKeptText, path, EFBIG));
+    EXPECT_EQ(ReadFile(path), std::string(435, 'p'));
+    EXPECT_EQ(Entries(), 1);
+
+    // A device takes the bytes directly; it is not replaced by a file.
+    EXPECT_FALSE(SaveConfigFile(config, "/dev/full", errorText));
+    EXPECT_EQ(errorText, Reason(kFileWriteErrorText, "/dev/full", ENOSPC));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_TRUE(SaveConfigFile(config, "/dev/null", errorText)) << errorText;
 }
 
-TEST_F(ConfigFileTest, ADeviceIsWrittenDirectlyAndItsErrorReported)
+TEST_F(ConfigFileTest, FailuresNameThePathAndTheReasonAndLeaveTheRecordAlone)
 {
-    std::string errorText;
-    EXPECT_FALSE(SaveConfigFile(config_, "/dev/full", errorText));
-    EXPECT_EQ(errorText,
-              std::string(kFileWriteErrorText) + "\n/dev/full: " + std::strerror(ENOSPC));
-    struct stat status {};
-    ASSERT_EQ(::stat("/dev/full", &status), 0);
-    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    const std::string noFolder = Path("no-such-folder/unit.cfg");
+    const std::pair<std::string, int> saves[] = {{noFolder, ENOENT}, {"", ENOENT}, {dir, EISDIR}};
+    for (const auto& [path, error] : saves) {
+        EXPECT_FALSE(SaveConfigFile(config, path, errorText));
+        EXPECT_EQ(errorText, Reason(kFileOpenErrorText, path, error));
+    }
 
-    EXPECT_TRUE(SaveConfigFile(config_, "/dev/null", errorText)) << errorText;
-}
-
-TEST_F(ConfigFileTest, PathsThatCannotBeOpenedNameThePathAndTheReason)
-{
-    const std::string missingFolder = Path("no-such-folder/unit.cfg");
-    std::string errorText;
-    EXPECT_FALSE(SaveConfigFile(config_, missingFolder, errorText));
-    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n" + missingFolder + ": " +
-                             std::strerror(ENOENT));
-
-    UnitConfig untouched;
-    SetDefaults(untouched);
-    UnitConfig loaded = untouched;
-    EXPECT_FALSE(LoadConfigFile(loaded, Path("missing.cfg"), errorText));
-    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n" + Path("missing.cfg") + ": " +
-                             std::strerror(ENOENT));
-    EXPECT_FALSE(LoadConfigFile(loaded, dir_, errorText));
-    EXPECT_TRUE(EndsWith(errorText, std::strerror(EISDIR))) << errorText;
-    EXPECT_FALSE(SaveConfigFile(config_, dir_, errorText));
-    EXPECT_TRUE(EndsWith(errorText, std::strerror(EISDIR))) << errorText;
-    EXPECT_FALSE(SaveConfigFile(config_, "", errorText));
-    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n: " + std::strerror(ENOENT));
-    EXPECT_EQ(std::memcmp(&loaded, &untouched, sizeof loaded), 0);
-}
-
-TEST_F(ConfigFileTest, LoadGivesTheReadersTextForADamagedFile)
-{
-    std::string image = ImageOf(config_);
-    image[200] ^= 0x10;
-    WriteFile(Path("damaged.cfg"), image);
-    WriteFile(Path("short.cfg"), image.substr(0, 434));
-
-    UnitConfig untouched;
-    SetDefaults(untouched);
-    UnitConfig loaded = untouched;
-    std::string errorText;
-    EXPECT_FALSE(LoadConfigFile(loaded, Path("damaged.cfg"), errorText));
-    EXPECT_EQ(errorText, kImageChecksumText);
-    EXPECT_FALSE(LoadConfigFile(loaded, Path("short.cfg"), errorText));
-    EXPECT_EQ(errorText, kImageIncompleteText);
-    EXPECT_EQ(std::memcmp(&loaded, &untouched, sizeof loaded), 0);
-
-    // An endless device is read no further than one image could reach.
-    EXPECT_FALSE(LoadConfigFile(loaded, "/dev/zero", errorText));
-    EXPECT_EQ(errorText, kImageUnreadableText);
+    std::string damaged = image;
+    damaged[200] ^= 0x10;
+    const std::pair<std::string, std::string> loads[] = {
+        {Path("missing.cfg"), Reason(kFileOpenErrorText, Path("missing.cfg"), ENOENT)},
+        {dir, Reason(kFileOpenErrorText, dir, EISDIR)},
+        {Write("damaged.cfg", damaged), kImageChecksumText},
+        {Write("short.cfg", image.substr(0, 434)), kImageIncompleteText},
+        {"/dev/zero", kImageUnreadableText}};  // read no further than one image could reach
+    UnitConfig loaded = config;
+    for (const auto& [path, text] : loads) {
+        EXPECT_FALSE(LoadConfigFile(loaded, path, errorText));
+        EXPECT_EQ(errorText, text);
+    }
+    EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
 }
