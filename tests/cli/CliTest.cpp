@@ -1,189 +1,310 @@
+// The built weirlink program as a technician's shell runs it, its device commands against a
+// simulated unit on a pseudo-terminal with the protocol's real waits; and what the device
+// commands print around an operation: the trace of the line and the status lines.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/LineTrace.h"
+#include "cli/StatusPrinter.h"
+#include "config/CommandList.h"
 #include "config/ConfigImage.h"
-#include "tests/cli/RunProgram.h"
+#include "device/ConfigTransfer.h"
+#include "device/FlashRun.h"
+#include "tests/comm/SimulatedUnit.h"
 
 namespace {
 
-class CliTest : public ::testing::Test {
+using Lines = std::vector<std::string>;
+
+Lines Split(const std::string& text)
+{
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ImageOf(const UnitConfig& config)
+{
+    std::ostringstream image;
+    WriteConfigImage(config, image);
+    return image.str();
+}
+
+// The text written to a FILE*.
+struct CCapture {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* file = ::open_memstream(&buffer, &size);
+    ~CCapture() { std::fclose(file), std::free(buffer); }
+    std::string Text() { return std::fflush(file), std::string(buffer, size); }
+};
+
+void Add(CLineTrace& trace, TraceDirection direction, const std::string& bytes)
+{
+    trace.Add(direction, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+    std::string LastErrorLine() const { return Split(err).empty() ? "" : Split(err).back(); }
+};
+
+class CliTest : public SimulatedUnitTest {
 protected:
-    void SetUp() override
+    std::string Path(const char* name) const { return folder.Path() + "/" + name; }
+    std::string Write(const char* name, const std::string& bytes) const
     {
-        char pattern[] = "/tmp/weirlink-cli-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
-
-    // Runs the built program; stdout goes to stdoutPath when one is given.
-    Result Run(const std::vector<std::string>& args, const std::string& stdoutPath = {}) const
-    {
-        return RunProgram(dir_, args, stdoutPath);
-    }
-
-    std::string WriteImage(const char* name, const UnitConfig& config) const
-    {
-        std::ostringstream image;
-        WriteConfigImage(config, image);
-        std::ofstream(Path(name), std::ios::binary) << image.str();
+        std::ofstream(Path(name), std::ios::binary) << bytes;
         return Path(name);
     }
+    // Runs the program with the arguments as a shell reads them, then what `after` adds,
+    // with stdout and stderr in files.
+    Result Run(const std::string& args, const std::string& after = {}) const
+    {
+        const std::string line = "{ " WEIRLINK_PROGRAM " " + args + after + "; } >";
+        const int status = std::system((line + Path(".out") + " 2>" + Path(".err")).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(Path(".out")),
+                ReadFile(Path(".err"))};
+    }
 
-    std::string dir_;
+    TempFolder folder;
 };
 
 }  // namespace
 
-TEST_F(CliTest, DefaultsWritesTheFactoryImage)
+TEST_F(CliTest, DefaultsShowAndCommandsPrintTheFile)
 {
-    const Result result = Run({"defaults", Path("factory.cfg")});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
+    const Result defaults = Run("defaults " + Path("factory.cfg"));
+    EXPECT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_EQ(defaults.out + defaults.err, "");
+    EXPECT_EQ(ReadFile(Path("factory.cfg")), ImageOf(DefaultConfig()));
 
-    UnitConfig defaults;
-    SetDefaults(defaults);
-    std::ostringstream expected;
-    WriteConfigImage(defaults, expected);
-    EXPECT_EQ(ReadFile(Path("factory.cfg")), expected.str());
-}
+    const Result commands = Run("commands " + Path("factory.cfg"));
+    Lines expected;
+    BuildCommandList(DefaultConfig(), expected);
+    EXPECT_EQ(commands.status, 0);
+    EXPECT_EQ(Split(commands.out), expected);
 
-TEST_F(CliTest, ShowGroupsTheSettingsAsThePagesInUtf8)
-{
-    UnitConfig config;
-    SetDefaults(config);
-    AlarmRule& rule = config.alarmRule[1];
-    rule.enabled = 1;
-    rule.dataType1 = 16;  // main depth, 50 inches
-    rule.compare1 = 1;
-    rule.threshold1 = 1270;
-    rule.combine = 7;
-    rule.instrument2 = 1;
-    rule.dataType2 = 1;  // Q Main, 3.5 MGD
-    rule.compare2 = 2;
-    rule.threshold2 = 153344;
-    rule.latching = 1;
-    // Latin-1 e-acute, then an escape and a C1 control that must not reach the terminal.
+    // Latin-1 in UTF-8; an escape and a C1 control must not reach the terminal.
+    UnitConfig config = DefaultConfig();
+    config.alarmRule[1] = AlarmRule{1, 0, 1, 16, 1, 1, 2, 1270, 153344, 7, 1};
     std::strcpy(config.siteName, "Nord\xE9\x1B\x9B");
-    const Result result = Run({"show", WriteImage("unit.cfg", config)});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
-
-    const std::string& out = result.out;
-    EXPECT_EQ(out.rfind("Site\n", 0), 0u) << out;
+    const Result show = Run("show " + Write("unit.cfg", ImageOf(config)));
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.err, "");
     std::size_t at = 0;
-    for (const char* section : {"\nCommunication\n", "\nAlarms\n", "\nOutput\n", "\nSmoothing\n"}) {
-        const std::size_t next = out.find(section);
-        EXPECT_NE(next, std::string::npos) << section;
-        EXPECT_GT(next, at) << section << " out of order";
-        at = next;
-    }
-    for (const char* line : {
-             "  Site Name:            Nord\xC3\xA9??\n",
-             "  Temperature Units:    Degrees Farenheit (\xC2\xB0"
-             "F)\n",
-             "  #1: (not used)\n",
-             "  #2: Instrument 1 Main Depth > 50.0 In and Instrument 2 Q Main < 3.50 MGD "
-             "(Latching)\n",
-             "  Channel 1:               on, Ins 1, Smoothed Flow, 4mA: 0.000 MGD, 20mA: 100 MGD\n",
-             "  Channel 4:               on, Ins 1, Sensor Temperature, 4mA: 32.0 \xC2\xB0"
-             "F, "
-             "20mA: 100 \xC2\xB0"
-             "F\n",
-             "  Configuration Port:    57600 baud, 8 data bits, parity None\n",
-             "  Depth Don't smooth changes over:     120 In\n",
-             "  Flow TCF:                            1.00\n",
-         }) {
-        EXPECT_NE(out.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << out;
+    // clang-format off
+    const char* lines[] = {
+        "Site\n", "  Site Name:            Nord\xC3\xA9??\n",
+        "  Temperature Units:    Degrees Farenheit (\xC2\xB0" "F)\n",
+        "\nCommunication\n", "  Configuration Port:    57600 baud, 8 data bits, parity None\n",
+        "\nAlarms\n", "  #1: (not used)\n",
+        "  #2: Instrument 1 Main Depth > 50.0 In and Instrument 2 Q Main < 3.50 MGD (Latching)\n",
+        "\nOutput\n",
+        "  Channel 4:               on, Ins 1, Sensor Temperature, 4mA: 32.0 \xC2\xB0" "F, 20mA: 100 \xC2\xB0" "F\n",
+        "\nSmoothing\n", "  Depth Don't smooth changes over:     120 In\n"};
+    // clang-format on
+    for (const char* line : lines) {
+        const std::size_t next = show.out.find(line, at);
+        EXPECT_NE(next, std::string::npos) << "missing or out of order: " << line << show.out;
+        at = next == std::string::npos ? at : next;
     }
 }
 
-TEST_F(CliTest, CommandsPrintsOneLinePerCommand)
+// A file the reader rejects never reaches the unit; a failed read keeps the earlier file;
+// output that cannot be written is a failure too.
+TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
 {
-    UnitConfig config;
-    SetDefaults(config);
-    const Result result = Run({"commands", WriteImage("unit.cfg", config)});
-    ASSERT_EQ(result.status, 0) << result.err;
-    std::istringstream lines(result.out);
-    std::vector<std::string> all;
-    for (std::string line; std::getline(lines, line);) all.push_back(line);
-    ASSERT_EQ(all.size(), 48u);
-    EXPECT_EQ(all.front(), "IP 192 168 1 10");
-    EXPECT_EQ(all[20], "AR 1 1 6 0 4381264");
-    EXPECT_EQ(all.back(), "SS");
-}
-
-TEST_F(CliTest, FailuresEndWithAnErrorLineAndStatusOne)
-{
-    UnitConfig config;
-    SetDefaults(config);
-    std::string image;
-    {
-        std::ostringstream out;
-        WriteConfigImage(config, out);
-        image = out.str();
-    }
-    image[300] ^= 0x04;
-    std::ofstream(Path("damaged.cfg"), std::ios::binary) << image;
-
-    struct Case {
-        std::vector<std::string> args;
-        std::string lastLine;
-    };
-    const Case cases[] = {
-        {{"show", Path("damaged.cfg")}, "Error: Validity check (CRC) failed, may be corrupt"},
-        {{"commands", Path("damaged.cfg")}, "Error: Validity check (CRC) failed, may be corrupt"},
-        {{"show", Path("missing.cfg")},
-         "Error: Error, could not open the file for writing.  Check file is not write "
-         "protected or in use! (" +
+    std::string damaged = ImageOf(DefaultConfig());
+    damaged[300] ^= 0x04;
+    Write("damaged.cfg", damaged);
+    const std::string kept = Write("kept.cfg", "the technician's earlier file");
+    SimFaults faults;
+    faults.image = SimImageFault::BadChecksum;
+    unit->SetFaults(faults);
+    const std::string crc = "Error: Validity check (CRC) failed, may be corrupt";
+    const std::string port = " --port " + Device() + " ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"show " + Path("damaged.cfg"), crc},
+        {"commands " + Path("damaged.cfg"), crc},
+        {"send" + port + Path("damaged.cfg"), crc},
+        {"show " + Path("missing.cfg"),
+         "Error: Error, could not open the file for writing.  Check file is not write protected "
+         "or in use! (" +
              Path("missing.cfg") + ": No such file or directory)"},
-        {{"defaults", "/dev/full"},
+        {"defaults /dev/full",
          "Error: Error, could not write the file. (/dev/full: No space left on device)"},
-    };
-    for (const Case& c : cases) {
-        const Result result = Run(c.args);
-        EXPECT_EQ(result.status, 1) << c.args[0] << " " << c.args[1];
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.LastErrorLine(), c.lastLine);
+        {"flash" + port + Path("missing.bin"), "Error: Could not open the download file (" +
+                                                   Path("missing.bin") +
+                                                   ": No such file or directory)"},
+        {"read" + port + kept, crc},
+        {"show " + Path("factory.cfg") + " >/dev/full",
+         "Error: Could not write the output. (No space left on device)"}};
+    Run("defaults " + Path("factory.cfg"));
+    for (const auto& [args, lastLine] : cases) {
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 1) << args;
+        EXPECT_EQ(result.out, "") << args;
+        EXPECT_EQ(result.LastErrorLine(), lastLine);
     }
-
-    const Result full = Run({"show", WriteImage("unit.cfg", config)}, "/dev/full");
-    EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.LastErrorLine(), "Error: Could not write the output. (No space left on device)");
+    EXPECT_EQ(unit->Log().banners, 1);  // the read's only
+    EXPECT_EQ(ReadFile(kept), "the technician's earlier file");
 }
 
-TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpAndVersionWithZero)
+TEST_F(CliTest, UsageErrorsExitWithTwoHelpAndVersionWithZero)
 {
-    const std::vector<std::vector<std::string>> usageErrors = {
-        {},
-        {"frobnicate"},
-        {"show"},
-        {"show", "a.cfg", "b.cfg"},
-        {"--no-such-option"},
-        {"commands", "--verbose", "a.cfg"},
-    };
-    for (const auto& args : usageErrors) {
+    const std::string port = " --port " + Device() + " ";
+    const std::string output = "test-output" + port;
+    // clang-format off
+    const std::string usageErrors[] = {
+        "", "frobnicate", "show", "show a.cfg b.cfg", "--no-such-option", "commands --verbose a.cfg",
+        "read x.cfg", "send x.cfg", "read" + port + "--baud 300 x.cfg", "send" + port + "--baud 300 x.cfg",
+        "flash" + port + "--connect-baud 300 x.bin", "flash" + port + "--download-baud 300 x.bin",
+        output + "--channel 1 --current 3.9", output + "--channel 1 --current 20.5",
+        output + "--channel 1 --current many", output + "--channel 0 --current 12",
+        output + "--channel 5 --current 12", output + "--current 12"};
+    // clang-format on
+    for (const std::string& args : usageErrors) {
         const Result result = Run(args);
-        EXPECT_EQ(result.status, 2) << (args.empty() ? "(nothing)" : args[0]) << "\n" << result.err;
-        EXPECT_EQ(result.out, "");
-        EXPECT_NE(result.err, "");
+        EXPECT_EQ(result.status, 2) << args;
+        EXPECT_EQ(result.out, "") << args;
+        EXPECT_NE(result.err, "") << args;
     }
-
-    const Result version = Run({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "1.03\n");
-
-    const Result help = Run({"--help"});
+    EXPECT_EQ(unit->Log().banners, 0);
+    EXPECT_EQ(Run("--version").out, "1.03\n");
+    const Result help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* subcommand : {"defaults", "show", "commands"})
-        EXPECT_NE(help.out.find(subcommand), std::string::npos) << subcommand;
+    for (const char* command : {"defaults", "show", "commands", "read", "send", "flash", "ports"})
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
+}
+
+TEST_F(CliTest, SendSetsTheClockZeroesTotalizersAndReadsBackTheSameFile)
+{
+    UnitConfig config = DefaultConfig();
+    config.instrumentType[2] = InstrumentMarten;
+    const std::string file = Write("site.cfg", ImageOf(config));
+    const Result sent = Run("send --port " + Device() + " --sync-time --zero-totalizer " + file);
+    ASSERT_EQ(sent.status, 0) << sent.err;
+    EXPECT_EQ(sent.LastErrorLine(), kStatusProgrammed);
+    EXPECT_EQ(unit->Log().zeroedTotalizers, (std::vector<int>{1, 2, 3}));
+    EXPECT_FALSE(unit->Log().clock.empty());
+
+    const Result read = Run("read --port " + Device() + " --baud 57600 " + Path("back.cfg"));
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, "");
+    EXPECT_EQ(ReadFile(Path("back.cfg")), ReadFile(file));
+}
+
+// The unit announced as COM 1 answers by that name; its output test is traced byte by byte
+// and by direction: the wake-up byte, the unit's banner, the command.
+TEST_F(CliTest, PortsListsAnAnnouncedUnitWhichTakesAnOutputTestAsComOne)
+{
+    TempRuntimeFolder runtime;
+    ASSERT_FALSE(unit->Announce().empty());
+    const Result listed = Run("ports");
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(listed.out.starts_with("COM 1 (simulated unit)  " + Device() + "\n")) << listed.out;
+
+    const Result traced = Run("test-output --trace --port 'COM 1' --channel 2 --current 12.5");
+    ASSERT_EQ(traced.status, 0) << traced.err;
+    EXPECT_EQ(unit->Log().outputTests, (std::vector<std::pair<int, int>>{{2, 1250}}));
+    for (const char* line :
+         {"Connecting...\n> 04 ", "\n< 0D 0A ", "\n> 58 4F 20 32 20 31 32 35 30 0A "})
+        EXPECT_NE(traced.err.find(line), std::string::npos) << line << traced.err;
+    unit->Unannounce();
+}
+
+// Paced, the download lasts long enough to be interrupted in its middle; the shell waits
+// for the first progress line (30 s at most) before it sends the interrupt.
+TEST_F(CliTest, CtrlCStopsTheFlashAndStillRebootsTheUnit)
+{
+    SimOptions paced;
+    paced.pace = true;
+    StartUnit(DefaultConfig(), paced);
+    const std::string software = Write("hub.bin", std::string(128 * 1024, '\x5C'));
+    const Result result = Run("flash --port " + Device() + " " + software,
+                              " & timeout 30 sh -c 'until grep -q \"Flash in progress\" " +
+                                  Path(".err") + "; do sleep 0.02; done'; kill -INT $!; wait $!");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(kStatusRebooting), std::string::npos) << result.err;
+    EXPECT_EQ(result.LastErrorLine(), "Error: Download aborted at user request");
+    const SimLog log = unit->Log();
+    EXPECT_TRUE(log.reboots == 1 && !log.dataFrames.empty() && log.dataFrames.size() < 128u);
+}
+
+// Received one byte at a time, as the port reads them; the last burst is printed at the end.
+TEST(LineTrace, OneLinePerBurstAndDirectionWithTheTextAligned)
+{
+    CCapture out;
+    {
+        CLineTrace trace(out.file);
+        Add(trace, TraceDirection::Sent, "\x04");
+        for (const char c : std::string("\r\n[ENTERED CONTROL MODE]\r\n>"))
+            Add(trace, TraceDirection::Received, std::string(1, c));
+        Add(trace, TraceDirection::Sent, "OK\n");
+        std::this_thread::sleep_for(CLineTrace::kBurstGap * 2);
+        Add(trace, TraceDirection::Sent, "PS\n");
+    }
+    EXPECT_EQ(out.Text(),
+              "> 04                                               .\n"
+              "< 0D 0A 5B 45 4E 54 45 52 45 44 20 43 4F 4E 54 52  ..[ENTERED CONTR\n"
+              "< 4F 4C 20 4D 4F 44 45 5D 0D 0A 3E                 OL MODE]..>\n"
+              "> 4F 4B 0A                                         OK.\n"
+              "> 50 53 0A                                         PS.\n");
+}
+
+// On a terminal the bar is redrawn in place, only when it changes, and drawn with the
+// position before the status's own. Elsewhere, or with a trace whose lines a bar would tear
+// apart, each percentage is one line; statuses that repeat are not progress and each shows;
+// a failed step's second line is left to the closing error line.
+TEST(StatusPrinter, ABarOnATerminalAndOneLinePerPercentElsewhere)
+{
+    CCapture terminal;
+    CStatusPrinter bar(terminal.file, true);
+    bar.SetProgressRange(200);
+    bar.ShowStatus("Loading the software file...");
+    for (int i = 0; i < 3; ++i) {
+        bar.ShowStatus("Flash in progress, 50 % complete");
+        bar.SetProgress(100);
+    }
+    bar.ShowStatus("Rebooting the unit...");
+    EXPECT_EQ(terminal.Text(), "Loading the software file...\n\r[" + std::string(40, ' ') +
+                                   "] Flash in progress, 50 % complete\x1b[K\r[" +
+                                   std::string(20, '#') + std::string(20, ' ') +
+                                   "] Flash in progress, 50 % complete\x1b[K\n"
+                                   "Rebooting the unit...\n");
+
+    for (const bool withTrace : {false, true}) {
+        CCapture out;
+        CLineTrace trace(out.file);
+        CStatusPrinter printer(out.file, withTrace, withTrace ? &trace : nullptr);
+        for (const char* status :
+             {"Flash in progress, 1 % complete", "Flash in progress, 1 % complete",
+              "Flash in progress, 2 % complete", "Sending SZ", "Sending SZ",
+              "Failed: Failed to open serial port\n/dev/ttyUSB0: busy"}) {
+            printer.ShowStatus(status);
+            printer.SetProgress(1);
+        }
+        EXPECT_EQ(out.Text(),
+                  "Flash in progress, 1 % complete\nFlash in progress, 2 % complete\n"
+                  "Sending SZ\nSending SZ\nFailed: Failed to open serial port\n");
+    }
 }
