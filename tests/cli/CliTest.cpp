@@ -1,6 +1,5 @@
-// The built weirlink program as a technician's shell runs it, its device commands against a
-// simulated unit on a pseudo-terminal with the protocol's real waits; and what the device
-// commands print around an operation: the trace of the line and the status lines.
+// The weirlink program as a technician's shell runs it, against a simulated unit on a
+// pseudo-terminal with the protocol's real waits; and its trace and status lines.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -22,16 +21,6 @@
 #include "tests/comm/SimulatedUnit.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines Split(const std::string& text)
-{
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -55,16 +44,15 @@ struct CCapture {
     std::string Text() { return std::fflush(file), std::string(buffer, size); }
 };
 
-void Add(CLineTrace& trace, TraceDirection direction, const std::string& bytes)
-{
-    trace.Add(direction, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
 struct Result {
     int status;
     std::string out;
     std::string err;
-    std::string LastErrorLine() const { return Split(err).empty() ? "" : Split(err).back(); }
+    std::string LastErrorLine() const
+    {
+        const std::string text = err.ends_with('\n') ? err.substr(0, err.size() - 1) : err;
+        return text.substr(text.rfind('\n') + 1);  // the whole text when it is one line
+    }
 };
 
 class CliTest : public SimulatedUnitTest {
@@ -98,10 +86,12 @@ TEST_F(CliTest, DefaultsShowAndCommandsPrintTheFile)
     EXPECT_EQ(ReadFile(Path("factory.cfg")), ImageOf(DefaultConfig()));
 
     const Result commands = Run("commands " + Path("factory.cfg"));
-    Lines expected;
-    BuildCommandList(DefaultConfig(), expected);
+    std::vector<std::string> lines;
+    BuildCommandList(DefaultConfig(), lines);
+    std::string expected;
+    for (const std::string& line : lines) expected += line + "\n";
     EXPECT_EQ(commands.status, 0);
-    EXPECT_EQ(Split(commands.out), expected);
+    EXPECT_EQ(commands.out, expected);
 
     // Latin-1 in UTF-8; an escape and a C1 control must not reach the terminal.
     UnitConfig config = DefaultConfig();
@@ -112,17 +102,14 @@ TEST_F(CliTest, DefaultsShowAndCommandsPrintTheFile)
     EXPECT_EQ(show.err, "");
     std::size_t at = 0;
     // clang-format off
-    const char* lines[] = {
+    const char* shown[] = {
         "Site\n", "  Site Name:            Nord\xC3\xA9??\n",
         "  Temperature Units:    Degrees Farenheit (\xC2\xB0" "F)\n",
-        "\nCommunication\n", "  Configuration Port:    57600 baud, 8 data bits, parity None\n",
-        "\nAlarms\n", "  #1: (not used)\n",
+        "\nCommunication\n", "\nAlarms\n", "  #1: (not used)\n",
         "  #2: Instrument 1 Main Depth > 50.0 In and Instrument 2 Q Main < 3.50 MGD (Latching)\n",
-        "\nOutput\n",
-        "  Channel 4:               on, Ins 1, Sensor Temperature, 4mA: 32.0 \xC2\xB0" "F, 20mA: 100 \xC2\xB0" "F\n",
-        "\nSmoothing\n", "  Depth Don't smooth changes over:     120 In\n"};
+        "\nOutput\n", "\nSmoothing\n", "  Depth Don't smooth changes over:     120 In\n"};
     // clang-format on
-    for (const char* line : lines) {
+    for (const char* line : shown) {
         const std::size_t next = show.out.find(line, at);
         EXPECT_NE(next, std::string::npos) << "missing or out of order: " << line << show.out;
         at = next == std::string::npos ? at : next;
@@ -133,7 +120,8 @@ TEST_F(CliTest, DefaultsShowAndCommandsPrintTheFile)
 // output that cannot be written is a failure too.
 TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
 {
-    std::string damaged = ImageOf(DefaultConfig());
+    Run("defaults " + Path("factory.cfg"));
+    std::string damaged = ReadFile(Path("factory.cfg"));
     damaged[300] ^= 0x04;
     Write("damaged.cfg", damaged);
     const std::string kept = Write("kept.cfg", "the technician's earlier file");
@@ -142,23 +130,17 @@ TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
     unit->SetFaults(faults);
     const std::string crc = "Error: Validity check (CRC) failed, may be corrupt";
     const std::string port = " --port " + Device() + " ";
+    // clang-format off
     const std::pair<std::string, std::string> cases[] = {
-        {"show " + Path("damaged.cfg"), crc},
-        {"commands " + Path("damaged.cfg"), crc},
-        {"send" + port + Path("damaged.cfg"), crc},
-        {"show " + Path("missing.cfg"),
-         "Error: Error, could not open the file for writing.  Check file is not write protected "
-         "or in use! (" +
-             Path("missing.cfg") + ": No such file or directory)"},
-        {"defaults /dev/full",
-         "Error: Error, could not write the file. (/dev/full: No space left on device)"},
-        {"flash" + port + Path("missing.bin"), "Error: Could not open the download file (" +
-                                                   Path("missing.bin") +
-                                                   ": No such file or directory)"},
-        {"read" + port + kept, crc},
-        {"show " + Path("factory.cfg") + " >/dev/full",
-         "Error: Could not write the output. (No space left on device)"}};
-    Run("defaults " + Path("factory.cfg"));
+        {"show " + Path("damaged.cfg"), crc}, {"commands " + Path("damaged.cfg"), crc},
+        {"send" + port + Path("damaged.cfg"), crc}, {"read" + port + kept, crc},
+        {"show " + Path("missing.cfg"), "Error: Error, could not open the file for writing.  Check file "
+         "is not write protected or in use! (" + Path("missing.cfg") + ": No such file or directory)"},
+        {"defaults /dev/full", "Error: Error, could not write the file. (/dev/full: No space left on device)"},
+        {"flash" + port + Path("missing.bin"),
+         "Error: Could not open the download file (" + Path("missing.bin") + ": No such file or directory)"},
+        {"show " + Path("factory.cfg") + " >/dev/full", "Error: Could not write the output. (No space left on device)"}};
+    // clang-format on
     for (const auto& [args, lastLine] : cases) {
         const Result result = Run(args);
         EXPECT_EQ(result.status, 1) << args;
@@ -176,10 +158,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoHelpAndVersionWithZero)
     // clang-format off
     const std::string usageErrors[] = {
         "", "frobnicate", "show", "show a.cfg b.cfg", "--no-such-option", "commands --verbose a.cfg",
-        "read x.cfg", "send x.cfg", "read" + port + "--baud 300 x.cfg", "send" + port + "--baud 300 x.cfg",
-        "flash" + port + "--connect-baud 300 x.bin", "flash" + port + "--download-baud 300 x.bin",
+        "read x.cfg", "read" + port + "--baud 300 x.cfg", "flash" + port + "--download-baud 300 x.bin",
         output + "--channel 1 --current 3.9", output + "--channel 1 --current 20.5",
-        output + "--channel 1 --current many", output + "--channel 0 --current 12",
         output + "--channel 5 --current 12", output + "--current 12"};
     // clang-format on
     for (const std::string& args : usageErrors) {
@@ -209,7 +189,6 @@ TEST_F(CliTest, SendSetsTheClockZeroesTotalizersAndReadsBackTheSameFile)
 
     const Result read = Run("read --port " + Device() + " --baud 57600 " + Path("back.cfg"));
     ASSERT_EQ(read.status, 0) << read.err;
-    EXPECT_EQ(read.out, "");
     EXPECT_EQ(ReadFile(Path("back.cfg")), ReadFile(file));
 }
 
@@ -250,18 +229,26 @@ TEST_F(CliTest, CtrlCStopsTheFlashAndStillRebootsTheUnit)
     EXPECT_TRUE(log.reboots == 1 && !log.dataFrames.empty() && log.dataFrames.size() < 128u);
 }
 
-// Received one byte at a time, as the port reads them; the last burst is printed at the end.
-TEST(LineTrace, OneLinePerBurstAndDirectionWithTheTextAligned)
+// The trace: one line per burst and direction with the text aligned; bytes are received one
+// at a time, as the port reads them, and the last burst is printed at the end.
+// The status lines: on a terminal the bar is redrawn in place, only when it changes, and
+// drawn with the position before the status's own. Elsewhere, or with a trace whose lines a
+// bar would tear apart, each percentage is one line; statuses that repeat are not progress
+// and each shows; a failed step's second line is left to the closing error line.
+TEST(Console, TraceLinesStatusLinesAndTheProgressBar)
 {
     CCapture out;
     {
         CLineTrace trace(out.file);
-        Add(trace, TraceDirection::Sent, "\x04");
+        const auto add = [&trace](TraceDirection direction, const std::string& bytes) {
+            trace.Add(direction, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        };
+        add(TraceDirection::Sent, "\x04");
         for (const char c : std::string("\r\n[ENTERED CONTROL MODE]\r\n>"))
-            Add(trace, TraceDirection::Received, std::string(1, c));
-        Add(trace, TraceDirection::Sent, "OK\n");
+            add(TraceDirection::Received, std::string(1, c));
+        add(TraceDirection::Sent, "OK\n");
         std::this_thread::sleep_for(CLineTrace::kBurstGap * 2);
-        Add(trace, TraceDirection::Sent, "PS\n");
+        add(TraceDirection::Sent, "PS\n");
     }
     EXPECT_EQ(out.Text(),
               "> 04                                               .\n"
@@ -269,14 +256,7 @@ TEST(LineTrace, OneLinePerBurstAndDirectionWithTheTextAligned)
               "< 4F 4C 20 4D 4F 44 45 5D 0D 0A 3E                 OL MODE]..>\n"
               "> 4F 4B 0A                                         OK.\n"
               "> 50 53 0A                                         PS.\n");
-}
 
-// On a terminal the bar is redrawn in place, only when it changes, and drawn with the
-// position before the status's own. Elsewhere, or with a trace whose lines a bar would tear
-// apart, each percentage is one line; statuses that repeat are not progress and each shows;
-// a failed step's second line is left to the closing error line.
-TEST(StatusPrinter, ABarOnATerminalAndOneLinePerPercentElsewhere)
-{
     CCapture terminal;
     CStatusPrinter bar(terminal.file, true);
     bar.SetProgressRange(200);
