@@ -4,15 +4,30 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "config/AlarmText.h"
+#include "config/CommandList.h"
 #include "config/NumberText.h"
 #include "config/Quantities.h"
 #include "pages/SerialSettings.h"
 
 namespace {
+
+// The lines for the factory defaults after a change, each ended by a line feed.
+std::string Build(void (*change)(UnitConfig&) = nullptr, std::vector<std::string> lines = {})
+{
+    UnitConfig config;
+    SetDefaults(config);
+    if (change) change(config);
+    BuildCommandList(config, lines);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
 
 // What a page stores for a typed value: rounded half away from zero.
 std::int32_t StoreRounded(double displayValue, int unitCode)
@@ -21,14 +36,74 @@ std::int32_t StoreRounded(double displayValue, int unitCode)
     return TruncateToInt32(base + 0.5 * SignOf(base));
 }
 
-// Fields: enabled, instruments 1 and 2, data types, comparisons, thresholds, combine, latching.
+// A rule on instrument 1 (or another) whose second condition, when combined, is Q Main of
+// instrument 3 above 4381264. AlarmRule's fields: enabled, instruments 1 and 2, data types,
+// comparisons, thresholds, combine, latching.
 AlarmRule Rule(std::uint8_t dataType1, std::uint8_t compare1, std::int32_t threshold1,
                std::uint8_t combine = 9, std::uint8_t instrument1 = 0)
 {
-    return AlarmRule{1, instrument1, 0, dataType1, 16, compare1, 6, threshold1, 0, combine, 0};
+    return AlarmRule{1, instrument1, 2, dataType1, 1, compare1, 1, threshold1, 4381264, combine, 0};
 }
 
 }  // namespace
+
+TEST(CommandList, DefaultRecordGivesTheFortyEightLinesAfterWhatIsAlreadyThere)
+{
+    EXPECT_EQ(
+        Build(nullptr, {"SZ 1"}),
+        "SZ 1\nIP 192 168 1 10\nIS 255 255 255 0\nSM 0\nSN 0 NewSite\n"
+        "SI 1 CULVERT\nSN 1 NewIns1\nSI 2 INACTIVE\nSN 2 INACTIVE\nSI 3 INACTIVE\nSN 3 INACTIVE\n"
+        "SO 90 90 90\nSP 0 9600 1 0\nSP 1 9600 1 0\nSP 2 57600 1 0\nSP 3 9600 1 0\n"
+        "SP 4 9600 1 0\nSF 0\nMF 0\nSA 1\nAE 1 1 1 1\nAR 1 1 6 0 4381264\nAR 2 1 15 0 3048\n"
+        "AR 3 1 20 0 3048\nAR 4 1 21 0 3778\nAB 10 10\nAS 4381264 3048 3048\nAT 1000 1000 1000\n"
+        "AZ 0 0 0\nLS 1\nRE 1 0\nRE 2 0\nRE 3 0\nRE 4 0\nRE 5 0\nRE 6 0\nRE 7 0\nRE 8 0\n"
+        "LB 1\nLC 4\nLD 1 0 0 0 0 0\nTM 0\nSU 3\nSU 9\nSU 14\nSU 22\nSU 32\nSU 37\nSS\n");
+}
+
+TEST(CommandList, EdgeCasesOfTheRecordAndTextThatCouldInjectALine)
+{
+    // clang-format off
+    const std::pair<void (*)(UnitConfig&), const char*> cases[] = {
+        {[](UnitConfig& c) { c.modemEnabled = 1; }, "IS 255 255 255 0\nSM 1\nSB \nSN 0 NewSite"},
+        {[](UnitConfig& c) { c.instrumentType[0] = 0; }, "SI 1 INACTIVE\nSN 1 INACTIVE\nSI 2 INACTIVE"},
+        {[](UnitConfig& c) { c.instrumentType[1] = 1, c.instrumentType[2] = 3; },
+         "SI 2 KESTREL\nSN 2 INACTIVE\nSI 3 MARTEN\nSN 3 INACTIVE"},
+        {[](UnitConfig& c) { c.instrumentType[0] = 7; }, "SI 1 CULVERT\nSN 1 NewIns1"},
+        {[](UnitConfig& c) { std::memcpy(c.instrumentName[0], "ABCDEFGHIJKL", 12); },
+         "SN 1 ABCDEFGHIJKL\nSI 2 INACTIVE"},  // a name filling its field has no NUL
+        {[](UnitConfig& c) { c.instrumentTimeout[1] = -1; }, "SO 90 -1 90"},
+        {[](UnitConfig& c) { c.serialPort[1] = {1, 9600, 1, 2}, c.serialPort[4].sevenDataBits = 2; },
+         "SP 1 9600 0 2\nSP 2 57600 1 0\nSP 3 9600 1 0\nSP 4 9600 1 0"},  // only 1 means seven
+        {[](UnitConfig& c) { c.outputType = 2; }, "SF 0\nMA 1\nMR 0\nMF 0\nSA 0\nAB 10 10"},
+        {[](UnitConfig& c) { c.modbusAltPort = 1, c.modbusAscii = 0, c.modbusAddress = 247; },
+         "SF 0\nMA 247\nMR 1\nMF 1\nSA 1\nAE 1 1 1 1"},
+        {[](UnitConfig& c) { c.outputType = 0; }, "SF 0\nMF 0\nAB 10 10"},
+        {[](UnitConfig& c) { c.analogChannel[1].enabled = 0; },
+         "AE 1 0 1 1\nAR 1 1 6 0 4381264\nAR 3 1 20 0 3048"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500); }, "LS 1\nRE 1 1\nRL 1 0\nRO 1 NONE\nRC 1 1 1 16 2 -500\nRE 2 0"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 7), c.alarmRule[0].latching = 5; },
+         "RE 1 1\nRL 1 1\nRO 1 AND\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264\nRE 2 0"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 8); }, "RO 1 OR\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 0); },  // an unknown combination has no RO line
+         "RL 1 0\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264\nRE 2 0"},
+        {[](UnitConfig& c) { c.alarmRule[7] = Rule(8, 6, 37854118, 9, 2); },
+         "RE 7 0\nRE 8 1\nRL 8 0\nRO 8 NONE\nRC 8 1 3 8 6 37854118\nLB 1"},
+        {[](UnitConfig& c) { c.smoothing[0].tcf = 0.95f, c.smoothing[1].tcf = 0, c.smoothing[2].tcf = 0.29f; },
+         "AT 950 0 290"},
+        {[](UnitConfig& c) { c.lcdBacklight = 9, c.lcdShow[5] = 3; }, "LB 1\nLC 4\nLD 1 0 0 0 0 1"},
+        // A control character read from a file cannot end a line and start a command.
+        {[](UnitConfig& c) {
+             std::strcpy(c.siteName, "Ab\nSS\r\x7F"), std::strcpy(c.instrumentName[0], "X\nSZ 1");
+             c.modemEnabled = 1, std::strcpy(c.modemInitString, "AT\rZ\x01");
+         },
+         "IS 255 255 255 0\nSM 1\nSB ATZ\nSN 0 AbSS\nSI 1 CULVERT\nSN 1 XSZ 1"}};
+    // clang-format on
+    for (const auto& [change, run] : cases) {
+        const std::string text = "\n" + Build(change);
+        EXPECT_NE(text.find("\n" + std::string(run) + "\n"), std::string::npos) << run << text;
+        EXPECT_EQ(text.find("\nSS\n") + 4, text.size()) << text;  // one SS, the last line
+    }
+}
 
 // MGD, ft/s, inches, degrees Fahrenheit and Celsius, litres, cumecs; the missing-value mark
 // whatever the unit; unknown codes convert with factor 1. 100 MGD is 4381263.646 stored;
@@ -73,11 +148,9 @@ TEST(Quantities, NamesKindsAndLatin1Abbreviations)
 {
     // clang-format off
     const std::pair<const char*, const char*> names[] = {
-        {DataTypeName(1), "Q Main"}, {DataTypeName(42), "Summed Flow"},
-        {DataTypeName(0), "UNKNOWN DATA TYPE"}, {DataTypeName(43), "UNKNOWN DATA TYPE"},
-        {UnitName(0), ""}, {UnitName(39), "Unknown Units"}, {UnitName(0xFFFFFFFFu), "Unknown Units"},
-        {UnitAbbreviation(-1), "Unknown Units"}, {UnitAbbreviation(16), "m\xB3/s"},
-        {UnitAbbreviation(22), "ft\xB2"}, {UnitAbbreviation(37), "\260F"}};  // Latin-1 degree sign
+        {DataTypeName(1), "Q Main"}, {DataTypeName(43), "UNKNOWN DATA TYPE"}, {UnitName(0), ""},
+        {UnitName(39), "Unknown Units"}, {UnitAbbreviation(-1), "Unknown Units"},
+        {UnitAbbreviation(16), "m\xB3/s"}, {UnitAbbreviation(22), "ft\xB2"}, {UnitAbbreviation(37), "\260F"}};
     // clang-format on
     for (const auto& [name, expected] : names) EXPECT_STREQ(name, expected);
     EXPECT_TRUE(QuantityKindOf(40) == KindDepth && QuantityKindOf(43) == KindNone);
@@ -101,7 +174,7 @@ TEST(AlarmText, RulesInTheWordsOfTheAlarmsPage)
         {Rule(16, 5, -32768), "Instrument 1 Main Depth = -- In"},
         {Rule(21, 2, 0, 9, 255), "Instrument 256 Sensor Temperature < 32.0 \260F"},
         {Rule(16, 9, 0), "Instrument 1 Main Depth  0.000 In"}, {Rule(16, 1, 0, 0), "Instrument 1 Main Depth > 0.000 In"},
-        {Rule(16, 1, 0, 8), "Instrument 1 Main Depth > 0.000 In or Instrument 1 Main Depth  0.000 In"},
+        {AlarmRule{1, 0, 0, 16, 16, 1, 6, 0, 0, 8, 0}, "Instrument 1 Main Depth > 0.000 In or Instrument 1 Main Depth  0.000 In"},
         {Rule(99, 1, 5), "Instrument 1 UNKNOWN DATA TYPE > 5.00 "}};
     // clang-format on
     for (const auto& [rule, text] : cases) EXPECT_EQ(DescribeRule(rule, config), text);
@@ -125,8 +198,7 @@ TEST(NumberText, TypedNumbersAreReadFromTheStartWhateverTheLocale)
     EXPECT_EQ(ReadDecimal(std::string_view("1234").substr(0, 2)), 12);  // the view only
 
     // A desktop in a language with a decimal comma must not change what is read or shown.
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr &&
-        std::setlocale(LC_ALL, "de_DE.utf8") == nullptr)
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "no German locale is installed";
     const double read = ReadDecimal("2.5");
     const std::string shown = FormatValue(2.5);
