@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "config/Checksum.h"
@@ -97,27 +98,23 @@ protected:
 
 TEST_F(ConfigFileTest, ChecksumHeaderAndRoundTrip)
 {
-    EXPECT_EQ(ComputeChecksum("123456789", 9), 0x4777);
-    EXPECT_EQ(ComputeChecksum("abc", 3), 0xF76D);
-    EXPECT_EQ(ComputeChecksum("\0", 1), 0x78F0);
-    EXPECT_EQ(ComputeChecksum("", 0), 0);
+    for (const auto& [text, size, value] :
+         {std::tuple{"123456789", 9, 0x4777}, {"abc", 3, 0xF76D}, {"\0", 1, 0x78F0}, {"", 0, 0}})
+        EXPECT_EQ(ComputeChecksum(text, size), value) << text;
 
+    // The defaults' checksum also shows that nothing is uninitialised behind the names' NULs.
     ASSERT_EQ(image.size(), 435u);
     EXPECT_EQ(image.substr(0, 14), std::string("\x13\x58\x23\x11\0\0\xA5\x01\x33\x7B\0\0\0\0", 14));
-    UnitConfig again;  // nothing uninitialised behind the names' NULs
-    SetDefaults(again);
-    EXPECT_EQ(ImageOf(again), image);
 
     // Every byte comes back, whatever magic the image has, whatever text precedes the image
     // in the unit's reply (the reader starts where the stream is) or follows it.
-    config.reserved82 = 0x5A;
-    config.reservedFloat[1] = -123.25f;
-    config.analogChannelCount = 300;  // a 16-bit count, not a byte
-    config.alarmRule[7].threshold2 = -500;
+    config.reserved82 = 0x5A, config.reservedFloat[1] = -123.25f;
+    config.analogChannelCount = 300, config.alarmRule[7].threshold2 = -500;  // 16 and 32 bits
     const std::string written = ImageOf(config);
-    const std::pair<std::string, int> sources[] = {{written, 0},
-                                                   {std::string(4, '\0') + written.substr(4), 0},
-                                                   {"PS\r\n" + written + "\r\n>", 4}};
+    // clang-format off
+    const std::pair<std::string, int> sources[] = {
+        {written, 0}, {std::string(4, '\0') + written.substr(4), 0}, {"PS\r\n" + written + "\r\n>", 4}};
+    // clang-format on
     for (const auto& [bytes, start] : sources) {
         std::istringstream in(bytes);
         in.seekg(start);
@@ -134,16 +131,15 @@ TEST_F(ConfigFileTest, DamagedImagesGiveTheirTextAndLeaveTheRecordUntouched)
     const std::string& good = image;
     const std::string version1 = WithLe16(good, 4, 1);
     // clang-format off
+    const char *incomplete = kImageIncompleteText, *unreadable = kImageUnreadableText;
     const std::pair<std::string, const char*> cases[] = {
-        {"", kImageIncompleteText}, {good.substr(0, 13), kImageIncompleteText},
-        {good.substr(0, 14), kImageIncompleteText}, {good.substr(0, 434), kImageIncompleteText},
+        {"", incomplete}, {good.substr(0, 13), incomplete}, {good.substr(0, 14), incomplete},
+        {good.substr(0, 434), incomplete}, {version1.substr(0, 300), incomplete},
         {WithLe16(good, 100, 0x1234), kImageChecksumText}, {WithLe16(good, 8, 0), kImageChecksumText},
         {version1, kImageVersionText}, {WithLe16(version1, 200, 0x1234), kImageVersionText},
-        {version1.substr(0, 300), kImageIncompleteText},
-        {WithLe16(good, 6, 422), kImageIncompleteText},
-        {WithLe16(good, 6, 422) + "x", kImageUnreadableText},
-        {WithLe16(good, 6, 420), kImageUnreadableText}, {WithLe16(good, 6, 0), kImageUnreadableText},
-        {WithLe16(good, 6, -1), kImageUnreadableText}, {WithLe16(good, 6, -32768), kImageUnreadableText}};
+        {WithLe16(good, 6, 422), incomplete}, {WithLe16(good, 6, 422) + "x", unreadable},
+        {WithLe16(good, 6, 420), unreadable}, {WithLe16(good, 6, 0), unreadable},
+        {WithLe16(good, 6, -1), unreadable}, {WithLe16(good, 6, -32768), unreadable}};
     // clang-format on
     for (const auto& [bytes, text] : cases) {
         std::istringstream in(bytes);
