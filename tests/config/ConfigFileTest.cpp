@@ -113,7 +113,8 @@ TEST_F(ConfigFileTest, ChecksumHeaderAndRoundTrip)
     const std::string written = ImageOf(config);
     // clang-format off
     const std::pair<std::string, int> sources[] = {
-        {written, 0}, {std::string(4, '\0') + written.substr(4), 0}, {"PS\r\n" + written + "\r\n>", 4}};
+        {written, 0}, {std::string(4, '\0') + written.substr(4), 0},
+        {"PS\r\n" + written + "\r\n>", 4}};
     // clang-format on
     for (const auto& [bytes, start] : sources) {
         std::istringstream in(bytes);
@@ -131,11 +132,12 @@ TEST_F(ConfigFileTest, DamagedImagesGiveTheirTextAndLeaveTheRecordUntouched)
     const std::string& good = image;
     const std::string version1 = WithLe16(good, 4, 1);
     // clang-format off
-    const char *incomplete = kImageIncompleteText, *unreadable = kImageUnreadableText;
+    const char *incomplete = kImageIncompleteText, *unreadable = kImageUnreadableText,
+               *checksum = kImageChecksumText;
     const std::pair<std::string, const char*> cases[] = {
         {"", incomplete}, {good.substr(0, 13), incomplete}, {good.substr(0, 14), incomplete},
         {good.substr(0, 434), incomplete}, {version1.substr(0, 300), incomplete},
-        {WithLe16(good, 100, 0x1234), kImageChecksumText}, {WithLe16(good, 8, 0), kImageChecksumText},
+        {WithLe16(good, 100, 0x1234), checksum}, {WithLe16(good, 8, 0), checksum},
         {version1, kImageVersionText}, {WithLe16(version1, 200, 0x1234), kImageVersionText},
         {WithLe16(good, 6, 422), incomplete}, {WithLe16(good, 6, 422) + "x", unreadable},
         {WithLe16(good, 6, 420), unreadable}, {WithLe16(good, 6, 0), unreadable},

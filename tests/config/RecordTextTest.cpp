@@ -65,31 +65,36 @@ TEST(CommandList, EdgeCasesOfTheRecordAndTextThatCouldInjectALine)
     // clang-format off
     const std::pair<void (*)(UnitConfig&), const char*> cases[] = {
         {[](UnitConfig& c) { c.modemEnabled = 1; }, "IS 255 255 255 0\nSM 1\nSB \nSN 0 NewSite"},
-        {[](UnitConfig& c) { c.instrumentType[0] = 0; }, "SI 1 INACTIVE\nSN 1 INACTIVE\nSI 2 INACTIVE"},
+        {[](UnitConfig& c) { c.instrumentType[0] = 0; },
+         "SI 1 INACTIVE\nSN 1 INACTIVE\nSI 2 INACTIVE"},
         {[](UnitConfig& c) { c.instrumentType[1] = 1, c.instrumentType[2] = 3; },
          "SI 2 KESTREL\nSN 2 INACTIVE\nSI 3 MARTEN\nSN 3 INACTIVE"},
         {[](UnitConfig& c) { c.instrumentType[0] = 7; }, "SI 1 CULVERT\nSN 1 NewIns1"},
         {[](UnitConfig& c) { std::memcpy(c.instrumentName[0], "ABCDEFGHIJKL", 12); },
          "SN 1 ABCDEFGHIJKL\nSI 2 INACTIVE"},  // a name filling its field has no NUL
         {[](UnitConfig& c) { c.instrumentTimeout[1] = -1; }, "SO 90 -1 90"},
-        {[](UnitConfig& c) { c.serialPort[1] = {1, 9600, 1, 2}, c.serialPort[4].sevenDataBits = 2; },
-         "SP 1 9600 0 2\nSP 2 57600 1 0\nSP 3 9600 1 0\nSP 4 9600 1 0"},  // only 1 means seven
+        {[](UnitConfig& c) {
+             c.serialPort[1] = {1, 9600, 1, 2}, c.serialPort[4].sevenDataBits = 2;  // 1 means seven
+         },
+         "SP 1 9600 0 2\nSP 2 57600 1 0\nSP 3 9600 1 0\nSP 4 9600 1 0"},
         {[](UnitConfig& c) { c.outputType = 2; }, "SF 0\nMA 1\nMR 0\nMF 0\nSA 0\nAB 10 10"},
         {[](UnitConfig& c) { c.modbusAltPort = 1, c.modbusAscii = 0, c.modbusAddress = 247; },
          "SF 0\nMA 247\nMR 1\nMF 1\nSA 1\nAE 1 1 1 1"},
         {[](UnitConfig& c) { c.outputType = 0; }, "SF 0\nMF 0\nAB 10 10"},
         {[](UnitConfig& c) { c.analogChannel[1].enabled = 0; },
          "AE 1 0 1 1\nAR 1 1 6 0 4381264\nAR 3 1 20 0 3048"},
-        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500); }, "LS 1\nRE 1 1\nRL 1 0\nRO 1 NONE\nRC 1 1 1 16 2 -500\nRE 2 0"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500); },
+         "LS 1\nRE 1 1\nRL 1 0\nRO 1 NONE\nRC 1 1 1 16 2 -500\nRE 2 0"},
         {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 7), c.alarmRule[0].latching = 5; },
          "RE 1 1\nRL 1 1\nRO 1 AND\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264\nRE 2 0"},
-        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 8); }, "RO 1 OR\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264"},
-        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 0); },  // an unknown combination has no RO line
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 8); },
+         "RO 1 OR\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264"},
+        {[](UnitConfig& c) { c.alarmRule[0] = Rule(16, 2, -500, 0); },  // unknown: no RO line
          "RL 1 0\nRC 1 1 1 16 2 -500\nRC 1 2 3 1 1 4381264\nRE 2 0"},
         {[](UnitConfig& c) { c.alarmRule[7] = Rule(8, 6, 37854118, 9, 2); },
          "RE 7 0\nRE 8 1\nRL 8 0\nRO 8 NONE\nRC 8 1 3 8 6 37854118\nLB 1"},
-        {[](UnitConfig& c) { c.smoothing[0].tcf = 0.95f, c.smoothing[1].tcf = 0, c.smoothing[2].tcf = 0.29f; },
-         "AT 950 0 290"},
+        {[](UnitConfig& c) { c.smoothing[0].tcf = 0.95f, c.smoothing[2].tcf = 0.29f; },
+         "AT 950 1000 290"},
         {[](UnitConfig& c) { c.lcdBacklight = 9, c.lcdShow[5] = 3; }, "LB 1\nLC 4\nLD 1 0 0 0 0 1"},
         // A control character read from a file cannot end a line and start a command.
         {[](UnitConfig& c) {
@@ -150,7 +155,8 @@ TEST(Quantities, NamesKindsAndLatin1Abbreviations)
     const std::pair<const char*, const char*> names[] = {
         {DataTypeName(1), "Q Main"}, {DataTypeName(43), "UNKNOWN DATA TYPE"}, {UnitName(0), ""},
         {UnitName(39), "Unknown Units"}, {UnitAbbreviation(-1), "Unknown Units"},
-        {UnitAbbreviation(16), "m\xB3/s"}, {UnitAbbreviation(22), "ft\xB2"}, {UnitAbbreviation(37), "\260F"}};
+        {UnitAbbreviation(16), "m\xB3/s"}, {UnitAbbreviation(22), "ft\xB2"},
+        {UnitAbbreviation(37), "\260F"}};  // the Latin-1 degree sign
     // clang-format on
     for (const auto& [name, expected] : names) EXPECT_STREQ(name, expected);
     EXPECT_TRUE(QuantityKindOf(40) == KindDepth && QuantityKindOf(43) == KindNone);
@@ -173,8 +179,10 @@ TEST(AlarmText, RulesInTheWordsOfTheAlarmsPage)
         {Rule(8, 6, 37854118, 9, 2), "Instrument 3 pulse every 1.00 MGal"},
         {Rule(16, 5, -32768), "Instrument 1 Main Depth = -- In"},
         {Rule(21, 2, 0, 9, 255), "Instrument 256 Sensor Temperature < 32.0 \260F"},
-        {Rule(16, 9, 0), "Instrument 1 Main Depth  0.000 In"}, {Rule(16, 1, 0, 0), "Instrument 1 Main Depth > 0.000 In"},
-        {AlarmRule{1, 0, 0, 16, 16, 1, 6, 0, 0, 8, 0}, "Instrument 1 Main Depth > 0.000 In or Instrument 1 Main Depth  0.000 In"},
+        {Rule(16, 9, 0), "Instrument 1 Main Depth  0.000 In"},
+        {Rule(16, 1, 0, 0), "Instrument 1 Main Depth > 0.000 In"},
+        {AlarmRule{1, 0, 0, 16, 16, 1, 6, 0, 0, 8, 0},
+         "Instrument 1 Main Depth > 0.000 In or Instrument 1 Main Depth  0.000 In"},
         {Rule(99, 1, 5), "Instrument 1 UNKNOWN DATA TYPE > 5.00 "}};
     // clang-format on
     for (const auto& [rule, text] : cases) EXPECT_EQ(DescribeRule(rule, config), text);
