@@ -131,15 +131,18 @@ TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
     const std::string crc = "Error: Validity check (CRC) failed, may be corrupt";
     const std::string port = " --port " + Device() + " ";
     // clang-format off
+    const std::string noFile = ": No such file or directory)";
     const std::pair<std::string, std::string> cases[] = {
         {"show " + Path("damaged.cfg"), crc}, {"commands " + Path("damaged.cfg"), crc},
         {"send" + port + Path("damaged.cfg"), crc}, {"read" + port + kept, crc},
-        {"show " + Path("missing.cfg"), "Error: Error, could not open the file for writing.  Check file "
-         "is not write protected or in use! (" + Path("missing.cfg") + ": No such file or directory)"},
-        {"defaults /dev/full", "Error: Error, could not write the file. (/dev/full: No space left on device)"},
+        {"show " + Path("missing.cfg"), "Error: Error, could not open the file for writing.  "
+         "Check file is not write protected or in use! (" + Path("missing.cfg") + noFile},
+        {"defaults /dev/full",
+         "Error: Error, could not write the file. (/dev/full: No space left on device)"},
         {"flash" + port + Path("missing.bin"),
-         "Error: Could not open the download file (" + Path("missing.bin") + ": No such file or directory)"},
-        {"show " + Path("factory.cfg") + " >/dev/full", "Error: Could not write the output. (No space left on device)"}};
+         "Error: Could not open the download file (" + Path("missing.bin") + noFile},
+        {"show " + Path("factory.cfg") + " >/dev/full",
+         "Error: Could not write the output. (No space left on device)"}};
     // clang-format on
     for (const auto& [args, lastLine] : cases) {
         const Result result = Run(args);
@@ -157,8 +160,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwoHelpAndVersionWithZero)
     const std::string output = "test-output" + port;
     // clang-format off
     const std::string usageErrors[] = {
-        "", "frobnicate", "show", "show a.cfg b.cfg", "--no-such-option", "commands --verbose a.cfg",
-        "read x.cfg", "read" + port + "--baud 300 x.cfg", "flash" + port + "--download-baud 300 x.bin",
+        "", "frobnicate", "show", "show a.cfg b.cfg", "--no-such-option", "read x.cfg",
+        "commands --verbose a.cfg", "read" + port + "--baud 300 x.cfg",
+        "flash" + port + "--download-baud 300 x.bin",
         output + "--channel 1 --current 3.9", output + "--channel 1 --current 20.5",
         output + "--channel 5 --current 12", output + "--current 12"};
     // clang-format on
