@@ -83,6 +83,14 @@ inline CFakePage* FakePage(CMyTabCtrl* tabs, ConfigTab tab)
     return static_cast<CFakePage*>(tabs->Page(tab));
 }
 
+// Shown and active, so that focus moves as it does for a user.
+inline void ShowActive(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
 // Chooses a menu item of the main window as the user would, by its text.
 inline void ChooseMenuItem(CSluiceConfigDlg& window, const QString& text)
 {
