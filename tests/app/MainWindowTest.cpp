@@ -1,123 +1,178 @@
-#include <gtest/gtest.h>
+// The main window with pages that log their loads and stores: its frame, the page contract,
+// and what the file and device commands store, load and write.
+#include <sys/resource.h>
 
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTabBar>
-#include <QTest>
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstring>
 
-#include "app/AboutDlg.h"
+#include "dialogs/UserPrompts.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {
 
-struct MenuTexts {
-    QString title;
-    QStringList items;
-};
+const Log kStoreLog = {"store Communication", "store Output", "store Smoothing", "store Site"};
 
-std::vector<MenuTexts> MenusOf(QMenuBar* bar)
-{
-    std::vector<MenuTexts> menus;
-    for (QAction* menuAction : bar->actions()) {
-        MenuTexts menu{menuAction->text(), {}};
-        for (QAction* item : menuAction->menu()->actions())
-            if (!item->isSeparator()) menu.items << item->text();
-        menus.push_back(menu);
+class MainWindow : public testing::Test {
+protected:
+    MainWindow() { ShowActive(window); }
+
+    CFakePage* Page(ConfigTab tab) const
+    {
+        return static_cast<CFakePage*>(window.TabControl()->Page(tab));
     }
-    return menus;
-}
+    QString PathOf(const char* name) const { return folder.filePath(name); }
 
-QString ShortcutOf(CSluiceConfigDlg& window, const QString& text)
-{
-    for (QAction* action : window.findChildren<QAction*>())
-        if (action->text() == text) return action->shortcut().toString();
-    return QStringLiteral("(no item)");
-}
+    // A menu command, with `path` as the answer to its file dialog ("" cancels).
+    void Command(const char* item, const QString& path = {})
+    {
+        log.clear();
+        prompts.messages.clear();
+        prompts.fileRequests.clear();
+        prompts.fileAnswers = {path};
+        ChooseMenuItem(window, item);
+    }
+
+    QTemporaryDir folder;
+    Log log;
+    CScriptedPrompts prompts;
+    CSluiceConfigDlg window{FakePages(log)};
+};
 
 }  // namespace
 
-TEST(MainWindow, StartsWithDefaultsTitleMenusAndTabs)
+TEST_F(MainWindow, StartsWithDefaultsTitleMenusAndTabsAndClosesOnEscapeOnly)
 {
-    CSluiceConfigDlg window;
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-
-    EXPECT_EQ(window.windowTitle(), "Weirlink  Configuration");
-    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_EQ(Differences(window.Config(), DefaultRecord()), Offsets{});
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the window must not be resizable";
-
-    UnitConfig defaults{};
-    SetDefaults(defaults);
-    EXPECT_EQ(Bytes(window.Config()), Bytes(defaults));
-
-    const std::vector<MenuTexts> menus = MenusOf(window.findChild<QMenuBar*>());
-    const std::vector<MenuTexts> expected = {
-        {"&File", {"&Open Configuration...", "&Save Configuration...", "E&xit"}},
-        {"&Program", {"&Send Configuration...", "&Read Configuration..."}},
-        {"&Software", {"&Flash Software"}},
-        {"&Help", {"&About Weirlink Config..."}},
-    };
-    ASSERT_EQ(menus.size(), expected.size());
-    for (std::size_t i = 0; i < menus.size(); ++i) {
-        EXPECT_EQ(menus[i].title, expected[i].title);
-        EXPECT_EQ(menus[i].items, expected[i].items) << menus[i].title.toStdString();
+    QStringList shown{window.windowTitle()};
+    for (QAction* menu : window.findChild<QMenuBar*>()->actions()) {
+        shown << menu->text();
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator())
+                shown << "  " + item->text() + " " + item->shortcut().toString();
     }
-    EXPECT_EQ(ShortcutOf(window, "&Open Configuration..."), "Ctrl+O");
-    EXPECT_EQ(ShortcutOf(window, "&Save Configuration..."), "Ctrl+S");
-    EXPECT_EQ(ShortcutOf(window, "E&xit"), "Ctrl+Q");
-
-    CMyTabCtrl* tabs = window.TabControl();
-    const QStringList titles = {"Site", "Communication", "Alarms", "Output", "Smoothing"};
-    ASSERT_EQ(tabs->count(), titles.size());
-    for (int i = 0; i < tabs->count(); ++i) EXPECT_EQ(tabs->tabText(i), titles[i]);
-    EXPECT_EQ(tabs->currentIndex(), TabSite);
-    EXPECT_TRUE(tabs->Page(TabSite)->isVisible());
-}
-
-TEST(MainWindow, EscapeClosesItButNotFromAPageAndEnterDoesNothing)
-{
-    std::vector<std::string> log;
-    CSluiceConfigDlg window(FakePages(log));
-    QSignalSpy finished(&window, &QDialog::finished);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int i = 0; i < kTabCount; ++i) shown << "tab " + window.TabControl()->tabText(i);
+    EXPECT_EQ(shown, (QStringList{
+                         "Weirlink  Configuration", "&File", "  &Open Configuration... Ctrl+O",
+                         "  &Save Configuration... Ctrl+S", "  E&xit Ctrl+Q", "&Program",
+                         "  &Send Configuration... ", "  &Read Configuration... ", "&Software",
+                         "  &Flash Software ", "&Help", "  &About Weirlink Config... ", "tab Site",
+                         "tab Communication", "tab Alarms", "tab Output", "tab Smoothing"}));
 
     QTest::keyClick(&window, Qt::Key_Return);
-    QTest::keyClick(&window, Qt::Key_Enter);
+    QTest::keyClick(Page(TabSite)->edit, Qt::Key_Escape);  // the page keeps it
     EXPECT_TRUE(window.isVisible());
-
-    QLineEdit* field = FakePage(window.TabControl(), TabSite)->edit;
-    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(field, key);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(finished.count(), 0);
-
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
-    ASSERT_EQ(finished.count(), 1);
-    EXPECT_EQ(finished.at(0).at(0).toInt(), 0);
 }
 
-TEST(AboutBox, ShowsIconVersionAndOk)
+TEST_F(MainWindow, ChangingTabStoresThePageLeftThenLoadsAndFocusesThePageEntered)
 {
-    CAboutDlg about;
-    EXPECT_EQ(about.windowTitle(), "About Weirlink Config");
-
-    QStringList texts;
-    bool hasIcon = false;
-    for (QLabel* label : about.findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) texts << label->text();
-        if (!label->pixmap().isNull()) hasIcon = true;
+    const std::pair<ConfigTab, Log> steps[] = {
+        {TabOutput, {"store Site", "load Output"}},
+        {TabOutput, {}},  // the current tab again: nothing
+        {TabAlarms, {"store Output", "load Alarms"}},
+        {TabSmoothing, {"load Smoothing"}},  // leaving Alarms stores nothing
+        {TabCommunication, {"store Smoothing", "load Communication"}},
+        {TabSite, {"store Communication", "load Site"}},
+    };
+    for (const auto& [tab, calls] : steps) {
+        log.clear();
+        ClickTab(window.TabControl(), tab);
+        EXPECT_EQ(log, calls) << "to tab " << tab;
+        EXPECT_EQ(QApplication::focusWidget(), Page(tab)->edit) << "to tab " << tab;
     }
-    EXPECT_EQ(texts, QStringList{"Weirlink Config Version 1.03"});
-    EXPECT_TRUE(hasIcon);
+}
 
-    const auto buttons = about.findChildren<QPushButton*>();
-    ASSERT_EQ(buttons.size(), 1);
-    EXPECT_EQ(buttons[0]->text(), "OK");
-    about.show();
-    QSignalSpy accepted(&about, &QDialog::accepted);
-    QTest::keyClick(&about, Qt::Key_Return);
-    EXPECT_EQ(accepted.count(), 1) << "OK is the default button";
+TEST_F(MainWindow, OpenReplacesRecordAndPagesOnlyWithAGoodFile)
+{
+    UnitConfig station = DefaultRecord();
+    std::strcpy(station.siteName, "Pump 3");
+    QByteArray damaged = ImageOf(station);
+    damaged[100] = char(damaged[100] ^ 0x01);
+    WriteFile(PathOf("damaged.cfg"), damaged);
+    WriteFile(PathOf("station.cfg"), ImageOf(station));
+    Page(TabSite)->edit->setText("unsaved edit");
+    const UnitConfig before = window.Config();
+
+    for (const QString& path : {QString(), PathOf("damaged.cfg")}) {
+        Command("&Open Configuration...", path);
+        EXPECT_EQ(prompts.messages.size(), path.isEmpty() ? 0 : 1);
+        EXPECT_EQ(Differences(window.Config(), before), Offsets{});
+        EXPECT_TRUE(log.empty()) << "no page may reload";
+        EXPECT_EQ(Page(TabSite)->edit->text(), "unsaved edit");
+    }
+    EXPECT_TRUE(prompts.messages.value(0).startsWith(kImageChecksumText));
+
+    Command("&Open Configuration...", PathOf("station.cfg"));
+    EXPECT_FALSE(prompts.fileRequests.at(0).save);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(Differences(window.Config(), station), Offsets{});
+    EXPECT_EQ(log, (Log{"load Communication", "load Alarms", "load Output", "load Site",
+                        "load Smoothing"}));
+    EXPECT_EQ(Page(TabSite)->edit->text(), "Pump 3");
+}
+
+TEST_F(MainWindow, SaveStoresEveryPageFirstAndAFailedOneKeepsTheOldFile)
+{
+    // The page in view is stored too; a cancelled save keeps what the pages stored.
+    Page(TabSite)->edit->setText("Kept");
+    Command("&Save Configuration...");
+    EXPECT_EQ(log, kStoreLog);
+
+    Command("&Save Configuration...", PathOf("site.cfg"));
+    const CScriptedPrompts::FileRequest& request = prompts.fileRequests.at(0);
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(ToQtFileFilter(request.filter) + " " + request.defaultSuffix,
+              "Configuration Files (*.cfg) cfg");
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    const QByteArray saved = ReadFile(PathOf("site.cfg"));
+    EXPECT_EQ(saved, ImageOf(window.Config()));
+
+    // Writes beyond this size fail with EFBIG, even for root; the signal is not wanted.
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previousLimit{};
+    getrlimit(RLIMIT_FSIZE, &previousLimit);
+    rlimit limit = previousLimit;
+    limit.rlim_cur = std::min<rlim_t>(100, previousLimit.rlim_max);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    Page(TabSite)->edit->setText("Lost");
+    Command("&Save Configuration...", PathOf("site.cfg"));
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(prompts.messages.value(0).contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << prompts.messages.value(0).toStdString();
+    EXPECT_EQ(ReadFile(PathOf("site.cfg")), saved);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"site.cfg"})
+        << "no temporary file may be left behind";
+}
+
+TEST_F(MainWindow, DeviceCommandsStoreAndReloadOnlyWhatTheyConcern)
+{
+    // A send shows again what the pages that convert units stored; a read that did not
+    // succeed (here: never started) reloads nothing.
+    Command("&Send Configuration...");
+    Log expected = kStoreLog;
+    expected.insert(expected.end(), {"load Output", "load Smoothing"});
+    EXPECT_EQ(log, expected);
+    Command("&Read Configuration...");
+    EXPECT_TRUE(log.empty());
+
+    // A flash has no part in the record; it opens for the file chosen, if one is.
+    QString status;
+    prompts.dialogDriver = [&](QDialog& dialog) {
+        status = dialog.findChild<QLabel*>("statusLine")->text();
+    };
+    Command("&Flash Software");
+    EXPECT_EQ(prompts.fileRequests.at(0).filter, "Weirlink Software Files (*.bin)|*.bin||");
+    Command("&Flash Software", PathOf("unit.bin"));
+    EXPECT_EQ(status, "Ready to flash unit.bin");
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(prompts.dialogs, (QStringList{"Connect", "Connect", "Flash Software "}));
 }

@@ -1,6 +1,6 @@
 // The Test Analog Outputs dialog against the simulated unit.
-#include <QApplication>
-#include <QLineEdit>
+#include <QPushButton>
+#include <tuple>
 
 #include "dialogs/TestOutputDlg.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -9,127 +9,86 @@ namespace {
 
 class OutputTestDialog : public UnitDialogTest {
 protected:
-    // A dialog for a unit with `channels` analog outputs, shown and active so that focus
-    // moves as it does for a user.
-    std::unique_ptr<TestOutputDlg> Open(int channels = 4)
+    // For a unit with `channels` analog outputs; active, so that focus moves as for a user.
+    void Open(int channels)
     {
         UnitConfig config = DefaultConfig();
         config.analogChannelCount = static_cast<std::uint16_t>(channels);
-        auto dialog = std::make_unique<TestOutputDlg>(config, nullptr, FastTimings());
+        dialog = std::make_unique<TestOutputDlg>(config, nullptr, FastTimings());
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-        return dialog;
     }
-    static QLineEdit* Value(QDialog& dialog) { return Child<QLineEdit>(dialog, "valueEdit"); }
-    static QPushButton* TestButton(QDialog& dialog)
-    {
-        return Child<QPushButton>(dialog, "testButton");
-    }
-    static void Type(QLineEdit* edit, const QString& text)
+    QComboBox* List(const char* name) const { return Find<QComboBox>(dialog.get(), name); }
+    QLineEdit* Value() const { return Find<QLineEdit>(dialog.get(), "valueEdit"); }
+    void TypeIn(QLineEdit* edit, const QString& text)
     {
         edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
+        Type(edit, text);
     }
-    // Types into a list the user can type into.
-    static void Type(QComboBox* list, const QString& text) { Type(list->lineEdit(), text); }
+    // With Enter in the value field, or with a click, which takes the focus from it first.
+    void TestOutput(bool withEnter = false)
+    {
+        auto* button = Find<QPushButton>(dialog.get(), "testButton");
+        withEnter ? QTest::keyClick(Value(), Qt::Key_Return)
+                  : QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }));
+    }
+
+    std::unique_ptr<TestOutputDlg> dialog;
 };
 
-TEST_F(OutputTestDialog, OffersTheUnitsChannelsAndKeepsTheValueWithinFourToTwenty)
-{
-    auto dialog = Open(2);
-    EXPECT_EQ(dialog->windowTitle(), "Test Analog Outputs");
-    EXPECT_EQ(Items(Child<QComboBox>(*dialog, "channelList")),
-              (QStringList{"Channel 1", "Channel 2"}));
-    EXPECT_EQ(Child<QComboBox>(*dialog, "baudList")->currentText(), "57600");
-    EXPECT_EQ(StatusOf(*dialog), "Ready");
-    EXPECT_EQ(Value(*dialog)->text(), "4.00");
-
-    const struct {
-        const char* typed;
-        const char* shown;
-    } cases[] = {{"25", "20.00"},   {"abc", "4.00"}, {"3.999", "4.00"},
-                 {"12.5", "12.50"}, {"", "4.00"},    {"19.999", "20.00"}};
-    for (const auto& c : cases) {
-        Type(Value(*dialog), c.typed);
-        EXPECT_EQ(Value(*dialog)->text(), c.typed);
-        Child<QComboBox>(*dialog, "channelList")->setFocus();  // leaving the field
-        EXPECT_EQ(Value(*dialog)->text(), c.shown) << c.typed;
-    }
-}
-
-TEST_F(OutputTestDialog, SendsTheCurrentAsTypedInHundredthsOfAMilliampere)
-{
-    auto dialog = Open();
-    const struct {
-        int channelPosition;
-        const char* typed;
-        bool withEnter;  // otherwise a click, which takes the focus from the field first
-        std::pair<int, int> sent;
-    } cases[] = {
-        {1, "12.00", false, {2, 1200}},
-        {0, "4.35", true, {1, 434}},  // 434.999... in binary, truncated
-        {0, "20", false, {1, 2000}},
-        {0, "25", true, {1, 2500}},   // Enter sends what was typed, unclamped
-        {0, "25", false, {1, 2000}},  // a click leaves the field first
-        {3, "3", false, {4, 400}},
-    };
-    std::vector<std::pair<int, int>> expected;
-    for (const auto& c : cases) {
-        Child<QComboBox>(*dialog, "channelList")->setCurrentIndex(c.channelPosition);
-        Type(Value(*dialog), c.typed);
-        if (c.withEnter)
-            QTest::keyClick(Value(*dialog), Qt::Key_Return);
-        else
-            Click(TestButton(*dialog));
-        EXPECT_FALSE(TestButton(*dialog)->isEnabled()) << c.typed;
-        QTRY_VERIFY(TestButton(*dialog)->isEnabled());
-        EXPECT_EQ(StatusOf(*dialog), "Ready");
-        expected.push_back(c.sent);
-    }
-    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
-    EXPECT_EQ(unit->Log().outputTests, expected);
-    EXPECT_EQ(unit->Log().banners, int(std::size(cases)));  // a fresh connection every time
-}
-
-TEST_F(OutputTestDialog, TellsTheStepsAndAUnitThatRefusesTheCommand)
-{
-    FaultLines("XO", SimLineFault::Kind::ErrorReply);
-    auto dialog = Open();
-    StatusLog status(*dialog);
-    Click(TestButton(*dialog));
-    QTRY_VERIFY(TestButton(*dialog)->isEnabled());
-    EXPECT_EQ(status.Texts(), (QStringList{"Connecting...", "Sending XO Command"}));
-    EXPECT_EQ(prompts.messages, QStringList{"Error: The command \"XO 1 400\" failed."});
-    EXPECT_EQ(StatusOf(*dialog), "Ready");
-}
-
-TEST_F(OutputTestDialog, NothingGoesOutWithoutAChannelPortAndRateFromTheLists)
-{
-    const struct {
-        int channels;
-        const char* list;  // typed into, when set
-        const char* typed;
-        const char* message;
-    } cases[] = {
-        {0, nullptr, nullptr, "Error: This unit has no analog output channels to test."},
-        {4, "channelList", "Channel 9", "Error: Choose a channel from the list."},
-        {4, "baudList", "115200", "Error: Choose a baud rate from the list."},
-        {4, "portList", "/dev/null", "Error: Choose a port from the list."},
-    };
-    for (const auto& c : cases) {
-        prompts.messages.clear();
-        auto dialog = Open(c.channels);
-        if (c.list) Type(Child<QComboBox>(*dialog, c.list), c.typed);
-        Click(TestButton(*dialog));
-        EXPECT_EQ(prompts.messages, QStringList{c.message});
-        EXPECT_TRUE(TestButton(*dialog)->isEnabled());
-        EXPECT_EQ(StatusOf(*dialog), "Ready");
-    }
-    EXPECT_EQ(unit->Log().banners, 0);
-    EXPECT_TRUE(unit->Log().lines.empty());
-}
-
 }  // namespace
+
+TEST_F(OutputTestDialog, KeepsTheValueWithinFourToTwentyAndSendsOnlyWhatTheListsOffer)
+{
+    Open(2);
+    EXPECT_EQ(List("channelList")->count(), 2);
+    EXPECT_EQ(Value()->text(), "4.00");
+    // Only leaving the field normalises it.
+    const char* const values[][2] = {{"25", "20.00"}, {"abc", "4.00"}, {"12.5", "12.50"}};
+    for (const auto& [typed, shown] : values) {
+        TypeIn(Value(), typed);
+        List("channelList")->setFocus();
+        EXPECT_EQ(Value()->text(), shown) << typed;
+    }
+
+    // The port is checked first, then the rate, then the channel.
+    const char* const refusals[][3] = {
+        {"channelList", "Channel 9", "Error: Choose a channel from the list."},
+        {"baudList", "115200", "Error: Choose a baud rate from the list."},
+        {"portList", "/dev/null", "Error: Choose a port from the list."}};
+    for (const auto& [list, typed, message] : refusals) {
+        TypeIn(List(list)->lineEdit(), typed);
+        TestOutput();
+        EXPECT_EQ(prompts.messages.takeLast(), message);
+    }
+    Open(0);
+    TestOutput();
+    EXPECT_EQ(prompts.messages,
+              QStringList{"Error: This unit has no analog output channels to test."});
+    EXPECT_EQ(unit->Log().banners, 0);
+}
+
+TEST_F(OutputTestDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
+{
+    Open(4);
+    const std::tuple<int, const char*, bool> cases[] = {
+        {1, "12.00", false}, {0, "25", true}, {3, "25", false}};  // position, value, Enter
+    for (const auto& [position, typed, withEnter] : cases) {
+        List("channelList")->setCurrentIndex(position);
+        TypeIn(Value(), typed);
+        TestOutput(withEnter);
+    }
+    // Enter sends what was typed, unclamped; a click normalises it first.
+    EXPECT_EQ(unit->Log().outputTests,
+              (std::vector<std::pair<int, int>>{{2, 1200}, {1, 2500}, {4, 2000}}));
+
+    FaultLines("XO", SimLineFault::Kind::ErrorReply);
+    QStringList statuses;
+    LogStatus(*dialog, statuses);
+    TestOutput();
+    EXPECT_EQ(statuses, (QStringList{"Connecting...", "Sending XO Command"}));
+    EXPECT_EQ(prompts.messages, QStringList{"Error: The command \"XO 4 2000\" failed."});
+    EXPECT_EQ(StatusOf(*dialog), "Ready");
+}
