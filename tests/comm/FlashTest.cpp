@@ -1,11 +1,16 @@
-// The bootloader side against the simulated unit: flash mode, ping, the download with its
-// user block, acknowledgements, time-outs and reboot.
+// The bootloader side: frames as the unit might send them, damaged ones included, and
+// downloads to the simulated unit with its block sizes, user block, refused and damaged
+// acknowledgements, abort and reboot. Failure texts: CommandModeTest.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 #include <vector>
 
+#include "sim/Pty.h"
 #include "tests/comm/SimulatedUnit.h"
 
 namespace {
@@ -17,403 +22,197 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
-// Counts the progress reports and what they said.
-struct ProgressLog : CFlashDisplay {
-    explicit ProgressLog(CCommunications& c) : comm(c) {}
+// Built here by hand, so that the tool's own frame code is not what checks itself.
+std::string UnitFrame(std::uint8_t type, std::uint32_t value, const std::string& data)
+{
+    std::string frame = {'\x7E', char(type), 0, char(data.size() & 0xFF), char(data.size() >> 8)};
+    for (int i = 0; i < 4; ++i) frame += char(value >> (8 * i));
+    frame += data;
+    const std::uint16_t check = ComputeChecksum(frame.data(), frame.size());
+    return frame + char(check & 0xFF) + char(check >> 8);
+}
+
+TEST(Frames, DamagedFramesAreNoFramesAndNoneOverrunsTheBuffer)
+{
+    CPty pty;
+    CCommunications comm(FastTimings());
+    ASSERT_TRUE(pty.Open(115200) && comm.Port().Open(pty.SlavePath(), 115200));
+    std::string badCheck = UnitFrame(FramePing, 1, "x"), tooLong = UnitFrame(FrameReboot, 0, "");
+    badCheck.back() ^= 0x40;
+    tooLong[3] = char(1493 & 0xFF);  // rejected from its header: nothing more is read for it
+    tooLong[4] = char(1493 >> 8);
+    const std::string bytes = "?" + badCheck + tooLong.substr(0, 9) +
+                              UnitFrame(FramePing, 0xABCD0200, std::string("boot 2\0junk", 11)) +
+                              UnitFrame(FrameData, 0, std::string(kFrameMaxData, 'd')) +
+                              UnitFrame(FramePing, 0, "abc").substr(0, 12);
+    ASSERT_EQ(::write(pty.MasterFd(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    for (int type : {0, 0, 0, int(FramePing), int(FrameData), 0}) EXPECT_EQ(comm.Poll(), type);
+    EXPECT_EQ(comm.bootInfo.text, "boot 2");
+    EXPECT_EQ(comm.bootInfo.blockSize, 0x200);
+
+    FrameBuffer frame{};
+    SetFrameHeader(frame, FrameDataAlternate, 0, 3, 0x40000);
+    std::memcpy(FrameDataOf(frame), "abc", 3);
+    ASSERT_TRUE(comm.SendFrame(frame));
+    char wire[32];
+    ASSERT_EQ(::read(pty.MasterFd(), wire, sizeof wire), 14);
+    EXPECT_EQ(std::string(wire, 14), UnitFrame(FrameDataAlternate, 0x40000, "abc"));
+    SetFrameHeader(frame, FrameData, 0, kFrameMaxData + 1, 0);
+    EXPECT_FALSE(comm.SendFrame(frame));  // would not fit any frame buffer
+}
+
+// Each download runs on a fresh unit and connection; the fixture takes the progress reports.
+class Flash : public SimulatedUnitTest, protected CFlashDisplay {
+protected:
+    // The unit in its bootloader at 115200 and pinged.
+    void EnterFlash(const SimOptions& options = {}, const SimFaults& faults = {})
+    {
+        StartUnit(DefaultConfig(), options);
+        unit->SetFaults(faults);
+        comm = std::make_unique<CCommunications>(timings);
+        comm->display = this;
+        seen.clear();
+        Connect(*comm);
+        ASSERT_TRUE(comm->InitFlash(115200) && comm->Ping()) << comm->GetErrorText();
+    }
+
+    std::vector<SimDataFrame> Download(const std::vector<std::uint8_t>& file,
+                                       const SimOptions& options = {}, const SimFaults& faults = {},
+                                       bool userBlockMode = false)
+    {
+        EnterFlash(options, faults);
+        TempFile path(file);
+        EXPECT_TRUE(comm->Download(path.Path(), userBlockMode)) << comm->GetErrorText();
+        EXPECT_TRUE(std::equal(file.begin(),
+                               file.begin() + std::min<std::size_t>(file.size(), 0x3C000),
+                               unit->FlashMemory().begin()));
+        return unit->Log().dataFrames;
+    }
+
+    // Holds the download at the report holdAt until an abort is asked for.
     void UpdateProgress() override
     {
-        seen.push_back(comm.percentComplete);
-        if (abortAfter > 0 && int(seen.size()) == abortAfter) comm.abortRequested = true;
+        seen.push_back(comm->percentComplete);
+        if (int(seen.size()) != holdAt) return;
+        held = true;
+        while (!comm->abortRequested) std::this_thread::yield();
     }
-    CCommunications& comm;
+
+    CommTimings timings;
+    std::unique_ptr<CCommunications> comm;
     std::vector<double> seen;
-    int abortAfter = 0;
+    int holdAt = 0;
+    std::atomic<bool> held{false};
 };
 
-class FlashTest : public SimulatedUnitTest {
-protected:
-    void StartUnitWith(const SimOptions& options) { StartUnit(DefaultConfig(), options); }
-
-    // Command mode at 57600, then flash mode at the download rate, then a ping.
-    void EnterFlash(CCommunications& comm, int rate = 115200)
-    {
-        Connect(comm);
-        ASSERT_TRUE(comm.InitFlash(rate)) << comm.GetErrorText();
-        ASSERT_TRUE(comm.Ping()) << comm.GetErrorText();
-    }
-
-    std::vector<SimDataFrame> Frames() const { return unit->Log().dataFrames; }
-
-    // The file's bytes are in the unit's memory at their own offsets, in [from, to).
-    void ExpectWritten(const std::vector<std::uint8_t>& file, std::size_t from, std::size_t to)
-    {
-        const std::vector<std::uint8_t> memory = unit->FlashMemory();
-        for (std::size_t address = from; address < to; ++address)
-            ASSERT_EQ(memory[address], file[address]) << "at " << address;
-    }
-};
-
-TEST_F(FlashTest, PingTellsTheBootloadersTextAndBlockSize)
+TEST_F(Flash, PingTellsTheBootloadersTextAndBlockSizeAndEachBlockIsReported)
 {
-    CCommunications comm;
-    EnterFlash(comm);
+    const std::vector<SimDataFrame> frames = Download(Pattern(5000));
     EXPECT_EQ(unit->BaudRate(), 115200);
-    EXPECT_EQ(comm.bootInfo.text, "Weirlink boot 1.07");
-    EXPECT_EQ(comm.bootInfo.blockSize, 1024);  // the reply's high half says something else
-    EXPECT_EQ(unit->Log().pings, 1);
-}
-
-TEST_F(FlashTest, FlashModeFailuresInTheirOwnWords)
-{
-    FaultLines("SX", SimLineFault::Kind::ErrorReply, 1);
-    CCommunications comm(FastTimings());
-    Connect(comm);
-    EXPECT_FALSE(comm.InitFlash(115200));
-    EXPECT_EQ(comm.GetErrorText(), kInitFlashText);
-    comm.ClosePort();
-
-    // The unit takes any rate; this port does not.
-    Connect(comm);
-    EXPECT_FALSE(comm.InitFlash(12345));
-    EXPECT_EQ(comm.GetErrorText(), kFlashBaudText);
-}
-
-TEST_F(FlashTest, PingWithoutReplyFailsAndAnEmptyReplyChangesNothing)
-{
-    SimFaults faults;
-    faults.pingSilent = true;
-    unit->SetFaults(faults);
-    CCommunications fast(FastTimings());
-    Connect(fast);
-    ASSERT_TRUE(fast.InitFlash(115200));
-    EXPECT_FALSE(fast.Ping());
-    EXPECT_EQ(fast.GetErrorText(), kPingNoReplyText);
-
-    StartUnit(DefaultConfig());
-    faults = {};
-    faults.pingEmptyReply = true;
-    unit->SetFaults(faults);
-    CCommunications comm;
-    comm.bootInfo = {"earlier", 512};
-    EnterFlash(comm);
-    EXPECT_EQ(comm.bootInfo.text, "earlier");
-    EXPECT_EQ(comm.bootInfo.blockSize, 512);
-}
-
-TEST_F(FlashTest, DownloadWritesTheFileAndReportsEachAcknowledgedBlock)
-{
-    CCommunications comm;
-    ProgressLog progress(comm);
-    comm.display = &progress;
-    EXPECT_EQ(comm.percentComplete, -1.0);
-    EnterFlash(comm);
-    const std::vector<std::uint8_t> file = Pattern(5000);
-    TempFile path(file);
-    ASSERT_TRUE(comm.Download(path.Path(), false)) << comm.GetErrorText();
-
-    const std::vector<SimDataFrame> frames = Frames();
+    EXPECT_EQ(comm->bootInfo.text, "Weirlink boot 1.07");
+    EXPECT_EQ(comm->bootInfo.blockSize, 1024);
     ASSERT_EQ(frames.size(), 5u);
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(frames[i].type, 2);
+        EXPECT_EQ(frames[i].type, FrameData);
         EXPECT_EQ(frames[i].offset, i * 1024);
         EXPECT_EQ(frames[i].length, i < 4 ? 1024u : 904u);
     }
-    ExpectWritten(file, 0, file.size());
-    EXPECT_EQ(comm.percentComplete, 100.0);
-    ASSERT_EQ(progress.seen.size(), 5u);
-    EXPECT_DOUBLE_EQ(progress.seen[0], 1024 * 100.0 / 5000);
-    EXPECT_EQ(progress.seen.back(), 100.0);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_DOUBLE_EQ(seen[0], 20.48);
+    EXPECT_EQ(seen.back(), 100.0);
+
+    // A reply without data leaves what the last one told.
+    EnterFlash({}, With(&SimFaults::pingEmptyReply, true));
+    EXPECT_EQ(comm->percentComplete, -1.0);
+    comm->bootInfo = {"earlier", 512};
+    ASSERT_TRUE(comm->Ping());
+    EXPECT_EQ(comm->bootInfo.text, "earlier");
+    EXPECT_EQ(comm->bootInfo.blockSize, 512);
 }
 
-TEST_F(FlashTest, BlocksAreEvenAndNoLargerThan1024OrTheUnitsSize)
+TEST_F(Flash, BlocksAreEvenAndNoLargerThan1024OrTheUnitsSize)
+{
+    for (const auto& [reported, used] : {std::pair{2000, 1024u}, {513, 512u}, {3, 2u}}) {
+        SCOPED_TRACE(reported);
+        const std::vector<SimDataFrame> frames =
+            Download(Pattern(2100), With(&SimOptions::blockSize, std::uint16_t(reported)));
+        ASSERT_EQ(frames.size(), (2100 + used - 1) / used);
+        EXPECT_EQ(frames[0].length, used);
+    }
+}
+
+TEST_F(Flash, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
 {
     const struct {
-        std::uint16_t reported;
-        std::size_t used;
-    } cases[] = {{2000, 1024}, {1024, 1024}, {513, 512}, {3, 2}};
-    for (const auto& c : cases) {
-        SimOptions options;
-        options.blockSize = c.reported;
-        StartUnitWith(options);
-        CCommunications comm;
-        EnterFlash(comm);
-        TempFile file(Pattern(2100));
-        ASSERT_TRUE(comm.Download(file.Path(), false)) << comm.GetErrorText();
-        const std::vector<SimDataFrame> frames = Frames();
-        for (std::size_t i = 0; i + 1 < frames.size(); ++i)
-            EXPECT_EQ(frames[i].length, c.used) << "reported " << c.reported;
-        EXPECT_EQ(frames.size(), (2100 + c.used - 1) / c.used);
-    }
-}
-
-TEST_F(FlashTest, ABlockSizeBelowTwoFailsAtOnce)
-{
-    for (std::uint16_t reported : {0, 1}) {
-        SimOptions options;
-        options.blockSize = reported;
-        StartUnitWith(options);
-        CCommunications comm;
-        EnterFlash(comm);
-        TempFile file(Pattern(100));
-        EXPECT_FALSE(comm.Download(file.Path(), false));
-        EXPECT_EQ(comm.GetErrorText(), kBlockSizeText);
-        EXPECT_TRUE(Frames().empty());
-    }
-}
-
-TEST_F(FlashTest, UserBlockIsAskedForOnlyWhenTheFileReachesPastIt)
-{
-    CCommunications comm;
-    EnterFlash(comm);
-    TempFile exact(Pattern(0x40000));
-    ASSERT_TRUE(comm.Download(exact.Path(), true)) << comm.GetErrorText();
-    EXPECT_EQ(unit->Log().userBlockQueries, 0);
-    const std::vector<SimDataFrame> frames = Frames();
-    ASSERT_EQ(frames.size(), 256u);
-    EXPECT_EQ(frames.back().offset + frames.back().length, 0x40000u);
-    EXPECT_EQ(frames.back().type, 4);
-
-    unit->ClearLog();
-    TempFile longer(Pattern(0x40001));
-    ASSERT_TRUE(comm.Download(longer.Path(), true)) << comm.GetErrorText();
-    EXPECT_EQ(unit->Log().userBlockQueries, 1);
-}
-
-TEST_F(FlashTest, UserBlockIsSkippedFromItsAddressTo0x40000)
-{
-    SimOptions options;
-    options.userBlockAddress = 0x3C123;
-    StartUnitWith(options);
-    CCommunications comm;
-    ProgressLog progress(comm);
-    comm.display = &progress;
-    EnterFlash(comm);
-    const std::vector<std::uint8_t> file = Pattern(0x40000 + 3000);
-    TempFile path(file);
-    ASSERT_TRUE(comm.Download(path.Path(), true)) << comm.GetErrorText();
-    EXPECT_EQ(comm.userBlockAddress, 0x3C123u);
-
-    std::size_t expectedOffset = 0;
-    for (const SimDataFrame& frame : Frames()) {
-        ASSERT_EQ(frame.offset, expectedOffset);
-        expectedOffset = frame.offset + frame.length;
-        if (expectedOffset == 0x3C123) expectedOffset = 0x40000;  // the shortened block ends here
-        EXPECT_TRUE(frame.offset + frame.length <= 0x3C123 || frame.offset >= 0x40000);
-    }
-    EXPECT_EQ(expectedOffset, file.size());
-    EXPECT_EQ(unit->Log().userBlockWrites, 0);
-    ExpectWritten(file, 0, 0x3C123);
-    ExpectWritten(file, 0x40000, file.size());
-    const std::vector<std::uint8_t> memory = unit->FlashMemory();
-    for (std::size_t address = 0x3C123; address < 0x40000; ++address)
-        ASSERT_EQ(memory[address], kSimUserBlockByte);
-    EXPECT_EQ(comm.percentComplete, 100.0);
-    EXPECT_EQ(progress.seen.size(), Frames().size());
-}
-
-TEST_F(FlashTest, UserBlockAddressAbove0x40000SkipsNothing)
-{
-    SimOptions options;
-    options.userBlockAddress = 0x50000;
-    StartUnitWith(options);
-    CCommunications comm;
-    EnterFlash(comm);
-    const std::vector<std::uint8_t> file = Pattern(0x40000 + 100);
-    TempFile path(file);
-    ASSERT_TRUE(comm.Download(path.Path(), true)) << comm.GetErrorText();
-    EXPECT_EQ(comm.userBlockAddress, 0x40000u);
-    std::size_t covered = 0;
-    for (const SimDataFrame& frame : Frames()) {
-        EXPECT_EQ(frame.offset, covered);
-        covered += frame.length;
-    }
-    EXPECT_EQ(covered, file.size());
-    ExpectWritten(file, 0, file.size());
-}
-
-TEST_F(FlashTest, SilentUserBlockQueryFailsAfterThreeRounds)
-{
-    SimFaults faults;
-    faults.userBlockSilent = true;
-    unit->SetFaults(faults);
-    CCommunications comm(FastTimings());
-    EnterFlash(comm);
-    TempFile file(Pattern(0x40001));
-    EXPECT_FALSE(comm.Download(file.Path(), true));
-    EXPECT_EQ(comm.GetErrorText(), kUserBlockNoReplyText);
-    EXPECT_EQ(unit->Log().userBlockQueries, 3);
-    EXPECT_TRUE(Frames().empty());
-}
-
-TEST_F(FlashTest, RefusedBlocksAreSentAgainUntilTheFifthTimeOut)
-{
-    for (int refusals : {4, 5}) {
-        StartUnit(DefaultConfig());
-        SimFaults faults;
-        faults.nakFrames = refusals;
-        unit->SetFaults(faults);
-        CCommunications comm(FastTimings());
-        ProgressLog progress(comm);
-        comm.display = &progress;
-        EnterFlash(comm);
-        TempFile file(Pattern(3000));
-        const bool done = comm.Download(file.Path(), false);
-
-        const std::vector<SimDataFrame> frames = Frames();
-        const std::size_t firstBlockSends = std::min(refusals + 1, 5);
-        for (std::size_t i = 0; i < firstBlockSends; ++i) EXPECT_EQ(frames[i].offset, 0u);
-        if (refusals == 4) {
-            EXPECT_TRUE(done) << comm.GetErrorText();
-            EXPECT_EQ(frames.size(), 7u);
-            EXPECT_EQ(progress.seen.size(), 3u);  // acknowledged blocks only
-        } else {
-            EXPECT_FALSE(done);
-            EXPECT_EQ(comm.GetErrorText(), kDownloadTimeoutText);
-            EXPECT_EQ(frames.size(), 5u);
-            EXPECT_EQ(comm.percentComplete, 0.0);
-        }
-    }
-}
-
-TEST_F(FlashTest, DamagedAcknowledgementIsIgnoredUntilAGoodOneComes)
-{
-    // Followed at once by a good copy: no block goes twice.
-    SimFaults faults;
-    faults.corruptAcks = 2;
-    faults.repeatCorruptAck = true;
-    unit->SetFaults(faults);
-    CCommunications comm;
-    EnterFlash(comm);
-    TempFile file(Pattern(3000));
-    ASSERT_TRUE(comm.Download(file.Path(), false)) << comm.GetErrorText();
-    EXPECT_EQ(Frames().size(), 3u);
-
-    // Alone: the block goes again after the wait, and the download goes on.
-    StartUnit(DefaultConfig());
-    faults.repeatCorruptAck = false;
-    unit->SetFaults(faults);
-    CCommunications fast(FastTimings());
-    EnterFlash(fast);
-    ASSERT_TRUE(fast.Download(file.Path(), false)) << fast.GetErrorText();
-    const std::vector<SimDataFrame> frames = Frames();
-    ASSERT_EQ(frames.size(), 5u);
-    EXPECT_EQ(frames[1].offset, 0u);
-    EXPECT_EQ(frames[3].offset, 1024u);
-    ExpectWritten(Pattern(3000), 0, 3000);
-}
-
-TEST_F(FlashTest, LineGoingDeadMidDownloadTimesOut)
-{
-    SimFaults faults;
-    faults.deadAfterFrames = 3;
-    unit->SetFaults(faults);
-    CCommunications comm(FastTimings());
-    EnterFlash(comm);
-    TempFile file(Pattern(10 * 1024));
-    EXPECT_FALSE(comm.Download(file.Path(), false));
-    EXPECT_EQ(comm.GetErrorText(), kDownloadTimeoutText);
-    EXPECT_DOUBLE_EQ(comm.percentComplete, 30.0);
-}
-
-TEST_F(FlashTest, AbortStopsTheDownloadAndTheNextOneStartsAfresh)
-{
-    CCommunications comm;
-    ProgressLog progress(comm);
-    progress.abortAfter = 2;
-    comm.display = &progress;
-    EnterFlash(comm);
-    TempFile file(Pattern(8 * 1024));
-    EXPECT_FALSE(comm.Download(file.Path(), false));
-    EXPECT_EQ(comm.GetErrorText(), kDownloadAbortedText);
-    EXPECT_EQ(comm.percentComplete, 25.0);
-    EXPECT_EQ(Frames().size(), 2u);
-
-    progress.abortAfter = 0;
-    EXPECT_TRUE(comm.Download(file.Path(), false)) << comm.GetErrorText();
-}
-
-TEST_F(FlashTest, AbortFromAnotherThread)
-{
-    // The third report holds the download until the flag is set from the test's thread.
-    struct HoldAtThirdBlock : CFlashDisplay {
-        explicit HoldAtThirdBlock(CCommunications& c) : comm(c) {}
-        void UpdateProgress() override
-        {
-            if (++blocks == 3) {
-                reached = true;
-                while (!comm.abortRequested) std::this_thread::yield();
-            }
-        }
-        CCommunications& comm;
-        int blocks = 0;
-        std::atomic<bool> reached{false};
+        std::size_t size;
+        std::uint32_t reported, skipFrom;
+        int queries;
+    } cases[] = {
+        {0x40000, 0x3C000, 0x40000, 0},         // exactly up to it: not asked for
+        {0x40001, 0x3C000, 0x3C000, 1},         // one byte more
+        {0x40000 + 3000, 0x3C123, 0x3C123, 1},  // the block before it is shortened
+        {0x40000 + 100, 0x50000, 0x40000, 1},   // above the end: nothing to skip
     };
-    CCommunications comm;
-    HoldAtThirdBlock hold(comm);
-    comm.display = &hold;
-    EnterFlash(comm);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::vector<std::uint8_t> file = Pattern(c.size);
+        const std::vector<SimDataFrame> frames =
+            Download(file, With(&SimOptions::userBlockAddress, c.reported), {}, true);
+        EXPECT_EQ(unit->Log().userBlockQueries, c.queries);
+        std::size_t next = 0;
+        for (const SimDataFrame& frame : frames) {
+            ASSERT_EQ(frame.offset, next == c.skipFrom ? 0x40000 : next);
+            EXPECT_EQ(frame.type, FrameDataAlternate);
+            next = frame.offset + frame.length;
+        }
+        EXPECT_EQ(next, c.size);
+        const std::vector<std::uint8_t> memory = unit->FlashMemory();
+        for (std::size_t at = c.skipFrom; at < c.size; ++at)
+            ASSERT_EQ(memory[at], at < 0x40000 ? kSimUserBlockByte : file[at]) << at;
+        EXPECT_EQ(seen.back(), 100.0);
+    }
+}
+
+TEST_F(Flash, RefusedOrDamagedAcknowledgementsSendTheBlockAgain)
+{
+    timings = FastTimings();
+    SimFaults repeated = With(&SimFaults::corruptAcks, 2);
+    repeated.repeatCorruptAck = true;
+    const struct {
+        SimFaults faults;
+        std::size_t frames;
+    } cases[] = {
+        {With(&SimFaults::nakFrames, 4), 7},    // NAK four times, then ACK
+        {With(&SimFaults::corruptAcks, 2), 5},  // a corrupt frame, then a good one
+        {repeated, 3},                          // the good copy follows at once
+    };
+    for (const auto& c : cases) {
+        const std::vector<SimDataFrame> frames = Download(Pattern(3000), {}, c.faults);
+        ASSERT_EQ(frames.size(), c.frames);
+        EXPECT_EQ(frames[c.frames - 3].offset, 0u);  // the first block's last try
+        EXPECT_EQ(seen.size(), 3u);                  // acknowledged blocks only
+    }
+}
+
+TEST_F(Flash, AbortFromAnotherThreadStopsTheDownloadAndTheNextStartsAfresh)
+{
+    EnterFlash();
+    holdAt = 3;
     TempFile file(Pattern(64 * 1024));
     bool done = true;
-    std::thread worker([&] { done = comm.Download(file.Path(), false); });
-    while (!hold.reached) std::this_thread::yield();
-    comm.abortRequested = true;
+    std::thread worker([&] { done = comm->Download(file.Path(), false); });
+    while (!held) std::this_thread::yield();
+    comm->abortRequested = true;
     worker.join();
     EXPECT_FALSE(done);
-    EXPECT_EQ(comm.GetErrorText(), kDownloadAbortedText);
-    EXPECT_DOUBLE_EQ(comm.percentComplete, 3 * 100.0 / 64);
-}
+    EXPECT_EQ(comm->GetErrorText(), "Download aborted at user request");
+    EXPECT_DOUBLE_EQ(comm->percentComplete, 3 * 100.0 / 64);
+    holdAt = 0;
+    EXPECT_TRUE(comm->Download(file.Path(), false)) << comm->GetErrorText();
 
-TEST_F(FlashTest, RebootNeedsATypeSixReplyFirst)
-{
-    CCommunications comm;
-    EnterFlash(comm);
-    EXPECT_TRUE(comm.Reboot()) << comm.GetErrorText();
-    EXPECT_EQ(unit->BaudRate(), 57600);  // back at its configuration port's rate
-    comm.ClosePort();
-    CCommunications again;
-    Connect(again);
-
-    StartUnit(DefaultConfig());
-    SimFaults faults;
-    faults.rebootWrongTypeFirst = true;
-    unit->SetFaults(faults);
-    CCommunications wrong;
-    EnterFlash(wrong);
-    EXPECT_FALSE(wrong.Reboot());
-    EXPECT_EQ(wrong.GetErrorText(), kRebootNoReplyText);
-
-    StartUnit(DefaultConfig());
-    faults = {};
-    faults.rebootSilent = true;
-    unit->SetFaults(faults);
-    CCommunications silent(FastTimings());
-    EnterFlash(silent);
-    EXPECT_FALSE(silent.Reboot());
-    EXPECT_EQ(silent.GetErrorText(), kRebootNoReplyText);
-}
-
-TEST_F(FlashTest, FailuresToWriteOrToReadTheFile)
-{
-    CCommunications comm;
-    EnterFlash(comm);
-    EXPECT_FALSE(comm.Download("/no/such/file.bin", true));
-    EXPECT_EQ(comm.GetErrorText(), kDownloadFileText);
-    EXPECT_FALSE(comm.Download("/tmp", true));  // a folder is no file
-    EXPECT_EQ(comm.GetErrorText(), kDownloadFileText);
-
-    // A port that is gone, as when the adapter is pulled out.
-    comm.ClosePort();
-    EXPECT_FALSE(comm.Ping());
-    EXPECT_EQ(comm.GetErrorText(), kPingSendText);
-    EXPECT_FALSE(comm.Reboot());
-    EXPECT_EQ(comm.GetErrorText(), kRebootSendText);
-    TempFile small(Pattern(100)), large(Pattern(0x40001));
-    EXPECT_FALSE(comm.Download(small.Path(), true));
-    EXPECT_EQ(comm.GetErrorText(), kBlockSendText);
-    EXPECT_FALSE(comm.Download(large.Path(), true));
-    EXPECT_EQ(comm.GetErrorText(), kUserBlockSendText);
-    EXPECT_FALSE(comm.InitFlash(57600));
-    EXPECT_EQ(comm.GetErrorText(), kInitFlashText);
+    // The unit goes back to its configuration port's rate.
+    EXPECT_TRUE(comm->Reboot()) << comm->GetErrorText();
+    EXPECT_EQ(unit->BaudRate(), 57600);
 }
 
 }  // namespace

@@ -19,20 +19,22 @@
 inline CommTimings FastTimings()
 {
     CommTimings t;
-    t.bannerTimeoutMs = 200;
-    t.commandTimeoutMs = 200;
-    t.promptAfterBaudMs = 200;
+    t.bannerTimeoutMs = t.commandTimeoutMs = t.promptAfterBaudMs = 200;
     t.frameByteTimeoutMs = 20;
-    t.pingWindowMs = 100;
-    t.rebootWindowMs = 100;
-    t.rebootPauseMs = 5;
-    t.ackPolls = 5;
-    t.userBlockPolls = 5;
+    t.pingWindowMs = t.rebootWindowMs = 100;
+    t.ackPolls = t.userBlockPolls = t.rebootPauseMs = 5;
     t.userBlockPollPauseMs = 2;
-    t.commandRetryPauseMs = 10;
-    t.flashStartPauseMs = 10;
-    t.flashRebootPauseMs = 10;
+    t.commandRetryPauseMs = t.flashStartPauseMs = t.flashRebootPauseMs = 10;
     return t;
+}
+
+// A default S (SimFaults, SimOptions) with one field set.
+template <class S, class T, class V>
+S With(T S::*field, V value)
+{
+    S s;
+    s.*field = value;
+    return s;
 }
 
 inline UnitConfig DefaultConfig()
