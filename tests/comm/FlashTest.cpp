@@ -39,29 +39,16 @@ TEST(Frames, DamagedFramesAreNoFramesAndNoneOverrunsTheBuffer)
     ASSERT_TRUE(pty.Open(115200) && comm.Port().Open(pty.SlavePath(), 115200));
     std::string badCheck = UnitFrame(FramePing, 1, "x"), tooLong = UnitFrame(FrameReboot, 0, "");
     badCheck.back() ^= 0x40;
-    tooLong[3] = char(1493 & 0xFF);  // rejected from its header: nothing more is read for it
-    tooLong[4] = char(1493 >> 8);
+    tooLong[4] = char(1493 >> 8);  // rejected from its header: nothing more is read for it
+    tooLong[3] = char(1493 & 0xFF);
     const std::string bytes = "?" + badCheck + tooLong.substr(0, 9) +
-                              UnitFrame(FramePing, 0xABCD0200, std::string("boot 2\0junk", 11)) +
                               UnitFrame(FrameData, 0, std::string(kFrameMaxData, 'd')) +
                               UnitFrame(FramePing, 0, "abc").substr(0, 12);
     ASSERT_EQ(::write(pty.MasterFd(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    for (int type : {0, 0, 0, int(FramePing), int(FrameData), 0}) EXPECT_EQ(comm.Poll(), type);
-    EXPECT_EQ(comm.bootInfo.text, "boot 2");
-    EXPECT_EQ(comm.bootInfo.blockSize, 0x200);
-
-    FrameBuffer frame{};
-    SetFrameHeader(frame, FrameDataAlternate, 0, 3, 0x40000);
-    std::memcpy(FrameDataOf(frame), "abc", 3);
-    ASSERT_TRUE(comm.SendFrame(frame));
-    char wire[32];
-    ASSERT_EQ(::read(pty.MasterFd(), wire, sizeof wire), 14);
-    EXPECT_EQ(std::string(wire, 14), UnitFrame(FrameDataAlternate, 0x40000, "abc"));
-    SetFrameHeader(frame, FrameData, 0, kFrameMaxData + 1, 0);
-    EXPECT_FALSE(comm.SendFrame(frame));  // would not fit any frame buffer
+    for (int type : {0, 0, 0, int(FrameData), 0}) EXPECT_EQ(comm.Poll(), type);
 }
 
-// Each download runs on a fresh unit and connection; the fixture takes the progress reports.
+// Each download goes to a fresh unit over a fresh connection; the fixture takes the reports.
 class Flash : public SimulatedUnitTest, protected CFlashDisplay {
 protected:
     // The unit in its bootloader at 115200 and pinged.
@@ -72,24 +59,25 @@ protected:
         comm = std::make_unique<CCommunications>(timings);
         comm->display = this;
         seen.clear();
-        Connect(*comm);
-        ASSERT_TRUE(comm->InitFlash(115200) && comm->Ping()) << comm->GetErrorText();
+        ASSERT_TRUE(comm->EnterCommandMode(Device(), 57600) && comm->InitFlash(115200) &&
+                    comm->Ping())
+            << comm->GetErrorText();
     }
 
+    // The frames of a download, which must succeed; the file must be in the unit's memory
+    // up to its user block.
     std::vector<SimDataFrame> Download(const std::vector<std::uint8_t>& file,
                                        const SimOptions& options = {}, const SimFaults& faults = {},
                                        bool userBlockMode = false)
     {
         EnterFlash(options, faults);
-        TempFile path(file);
-        EXPECT_TRUE(comm->Download(path.Path(), userBlockMode)) << comm->GetErrorText();
-        EXPECT_TRUE(std::equal(file.begin(),
-                               file.begin() + std::min<std::size_t>(file.size(), 0x3C000),
-                               unit->FlashMemory().begin()));
+        EXPECT_TRUE(comm->Download(TempFile(file).Path(), userBlockMode)) << comm->GetErrorText();
+        const std::size_t end = std::min<std::size_t>(file.size(), 0x3C000);
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + end, unit->FlashMemory().begin()));
         return unit->Log().dataFrames;
     }
 
-    // Holds the download at the report holdAt until an abort is asked for.
+    // Holds the download at report number holdAt until an abort is asked for.
     void UpdateProgress() override
     {
         seen.push_back(comm->percentComplete);
@@ -105,40 +93,28 @@ protected:
     std::atomic<bool> held{false};
 };
 
-TEST_F(Flash, PingTellsTheBootloadersTextAndBlockSizeAndEachBlockIsReported)
+TEST_F(Flash, BlocksAreEvenAndNoLargerThan1024OrTheSizeThePingReported)
 {
-    const std::vector<SimDataFrame> frames = Download(Pattern(5000));
-    EXPECT_EQ(unit->BaudRate(), 115200);
-    EXPECT_EQ(comm->bootInfo.text, "Weirlink boot 1.07");
-    EXPECT_EQ(comm->bootInfo.blockSize, 1024);
-    ASSERT_EQ(frames.size(), 5u);
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(frames[i].type, FrameData);
-        EXPECT_EQ(frames[i].offset, i * 1024);
-        EXPECT_EQ(frames[i].length, i < 4 ? 1024u : 904u);
+    for (const auto& [reported, used] :
+         {std::pair{1024, 1024u}, {2000, 1024u}, {513, 512u}, {3, 2u}}) {
+        SCOPED_TRACE(reported);
+        const std::vector<SimDataFrame> frames =
+            Download(Pattern(2100), With(&SimOptions::blockSize, std::uint16_t(reported)));
+        EXPECT_EQ(comm->bootInfo.text, "Weirlink boot 1.07");
+        ASSERT_EQ(frames.size(), (2100 + used - 1) / used);
+        EXPECT_EQ(frames[0].length, used);
+        EXPECT_EQ(frames.back().offset + frames.back().length, 2100u);
+        EXPECT_EQ(frames.back().type, FrameData);
+        ASSERT_EQ(seen.size(), frames.size());  // one report for each acknowledged block
+        EXPECT_DOUBLE_EQ(seen[0], used * 100.0 / 2100);
+        EXPECT_EQ(seen.back(), 100.0);
     }
-    ASSERT_EQ(seen.size(), 5u);
-    EXPECT_DOUBLE_EQ(seen[0], 20.48);
-    EXPECT_EQ(seen.back(), 100.0);
-
-    // A reply without data leaves what the last one told.
+    // A ping reply without data leaves what the last one told.
     EnterFlash({}, With(&SimFaults::pingEmptyReply, true));
-    EXPECT_EQ(comm->percentComplete, -1.0);
     comm->bootInfo = {"earlier", 512};
     ASSERT_TRUE(comm->Ping());
     EXPECT_EQ(comm->bootInfo.text, "earlier");
     EXPECT_EQ(comm->bootInfo.blockSize, 512);
-}
-
-TEST_F(Flash, BlocksAreEvenAndNoLargerThan1024OrTheUnitsSize)
-{
-    for (const auto& [reported, used] : {std::pair{2000, 1024u}, {513, 512u}, {3, 2u}}) {
-        SCOPED_TRACE(reported);
-        const std::vector<SimDataFrame> frames =
-            Download(Pattern(2100), With(&SimOptions::blockSize, std::uint16_t(reported)));
-        ASSERT_EQ(frames.size(), (2100 + used - 1) / used);
-        EXPECT_EQ(frames[0].length, used);
-    }
 }
 
 TEST_F(Flash, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
@@ -177,20 +153,14 @@ TEST_F(Flash, RefusedOrDamagedAcknowledgementsSendTheBlockAgain)
 {
     timings = FastTimings();
     SimFaults repeated = With(&SimFaults::corruptAcks, 2);
-    repeated.repeatCorruptAck = true;
-    const struct {
-        SimFaults faults;
-        std::size_t frames;
-    } cases[] = {
-        {With(&SimFaults::nakFrames, 4), 7},    // NAK four times, then ACK
-        {With(&SimFaults::corruptAcks, 2), 5},  // a corrupt frame, then a good one
-        {repeated, 3},                          // the good copy follows at once
-    };
-    for (const auto& c : cases) {
-        const std::vector<SimDataFrame> frames = Download(Pattern(3000), {}, c.faults);
-        ASSERT_EQ(frames.size(), c.frames);
-        EXPECT_EQ(frames[c.frames - 3].offset, 0u);  // the first block's last try
-        EXPECT_EQ(seen.size(), 3u);                  // acknowledged blocks only
+    repeated.repeatCorruptAck = true;  // each followed at once by a good copy
+    // NAK four times then ACK; a corrupt frame then a good one, the block sent again or not.
+    for (const auto& [faults, frames] : {std::pair{With(&SimFaults::nakFrames, 4), 7u},
+                                         {With(&SimFaults::corruptAcks, 2), 5u},
+                                         {repeated, 3u}}) {
+        ASSERT_EQ(Download(Pattern(3000), {}, faults).size(), frames);
+        EXPECT_EQ(unit->Log().dataFrames[frames - 3].offset, 0u);  // the first block's last try
+        EXPECT_EQ(seen.size(), 3u);
     }
 }
 
@@ -209,10 +179,8 @@ TEST_F(Flash, AbortFromAnotherThreadStopsTheDownloadAndTheNextStartsAfresh)
     EXPECT_DOUBLE_EQ(comm->percentComplete, 3 * 100.0 / 64);
     holdAt = 0;
     EXPECT_TRUE(comm->Download(file.Path(), false)) << comm->GetErrorText();
-
-    // The unit goes back to its configuration port's rate.
     EXPECT_TRUE(comm->Reboot()) << comm->GetErrorText();
-    EXPECT_EQ(unit->BaudRate(), 57600);
+    EXPECT_EQ(unit->BaudRate(), 57600);  // back at its configuration port's rate
 }
 
 }  // namespace
