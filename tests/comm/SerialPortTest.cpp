@@ -1,6 +1,5 @@
-// The port over a real pseudo-terminal, the test playing the far end on the master side;
-// and port numbering against a fake /dev and /sys/class/tty, with pseudo-terminals standing
-// in for running simulators.
+// The port over a pseudo-terminal whose master side the test plays; port numbering against
+// a fake /dev and /sys/class/tty, pseudo-terminals standing in for running simulators.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -47,17 +46,12 @@ protected:
     CSerialPort port;
 };
 
-TEST_F(SerialPortTest, TheTimeOutLimitsEachGapNotTheWholeReplyAndTheTraceSeesEveryByte)
+TEST_F(SerialPortTest, TheTimeOutLimitsEachGapNotTheWholeReply)
 {
-    std::string traced;
-    port.SetTrace([&](TraceDirection direction, const std::uint8_t* bytes, std::size_t count) {
-        traced += (direction == TraceDirection::Sent ? "<" : ">") +
-                  std::string(reinterpret_cast<const char*>(bytes), count);
-    });
     // Twenty gaps of 30 ms take far longer than the 200 ms time-out, yet none exceeds it.
     std::string text = "abc";
     std::thread slow = Send("0123456789abcdefghi>z", 30ms);
-    EXPECT_TRUE(port.WriteString("PS") && port.ReadUntil(text, 200, '>'));
+    EXPECT_TRUE(port.ReadUntil(text, 200, '>'));
     slow.join();
     EXPECT_EQ(text, "abc0123456789abcdefghi>");  // what it held stays in front
 
@@ -67,8 +61,6 @@ TEST_F(SerialPortTest, TheTimeOutLimitsEachGapNotTheWholeReplyAndTheTraceSeesEve
     EXPECT_FALSE(port.ReadExact(buffer, 2, 100));
     EXPECT_EQ(std::string(buffer, 3), "z--");  // the byte after the terminator was left
     late.join();
-    EXPECT_EQ(traced.substr(0, 6), "<PS>0>");
-    EXPECT_EQ(traced.size(), 3u + 2 * 21);
 }
 
 TEST_F(SerialPortTest, ConfigureTakesTheEightRatesOnlyAndResetsTheTimeOut)
@@ -180,8 +172,8 @@ TEST(PortNames, SimulatorsComeFirstThenRealDevicesByFamilyAndNumber)
     EXPECT_EQ(ports[7].label, "COM 8");
     EXPECT_EQ(ResolvePortName("com  3", roots), dev + "ttyUSB1");
     EXPECT_EQ(ResolvePortName("COM8", roots), "");
-    for (const char* text : {"COM0", "COM 3x", "COM-1", "XCOM1", "/dev/ttyUSB0"})
-        EXPECT_EQ(ResolvePortName(text, roots), text);
+    for (const char* path : {"COM0", "COM 3x", "XCOM1"})
+        EXPECT_EQ(ResolvePortName(path, roots), path);
 
     // A simulator about to announce itself clears away what dead ones left.
     RemoveStaleAnnouncements(roots.simDir);
