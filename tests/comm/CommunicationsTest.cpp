@@ -2,7 +2,6 @@
 // bootloader fails and the words the technician reads for it; then command mode, frames and
 // downloads when the unit answers.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +12,6 @@
 #include <thread>
 
 #include "config/ConfigImage.h"
-#include "sim/Pty.h"
 #include "tests/comm/SimulatedUnit.h"
 
 namespace {
