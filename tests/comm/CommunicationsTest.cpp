@@ -266,6 +266,7 @@ TEST_F(Protocol, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
         const std::vector<SimDataFrame> frames =
             Download(file, With(&SimOptions::userBlockAddress, c.reported), {}, "download ");
         EXPECT_EQ(unit->Log().userBlockQueries, c.queries);
+        EXPECT_EQ(comm->userBlockAddress, c.skipFrom);
         std::size_t next = 0;
         for (const SimDataFrame& frame : frames) {
             ASSERT_EQ(frame.offset, next == c.skipFrom ? 0x40000 : next);
