@@ -187,7 +187,10 @@ TEST_F(Protocol, HandshakeTakesAnyPromptAndUpToThreeTries)
 TEST_F(Protocol, ConnectsByComNumberAndTheAnswerNotTheEchoAcknowledges)
 {
     TempRuntimeFolder runtime;
+    timings = FastTimings();
     Fresh();
+    EXPECT_FALSE(RunSteps("connect 9600"));
+    EXPECT_EQ(unit->Log().banners, 0);  // the unit at another rate heard nothing
     ASSERT_FALSE(unit->Announce().empty());
     EXPECT_TRUE(comm->EnterCommandMode(1, 57600)) << comm->GetErrorText();
     EXPECT_EQ(unit->Log().banners, 1);
