@@ -1,5 +1,5 @@
 // The conversation with the simulated unit: every way a step of command mode or of the
-// bootloader fails and the words the technician reads for it; then command mode, frames and
+// bootloader fails and the words the technician reads for it; then command mode and the
 // downloads when the unit answers.
 #include <gtest/gtest.h>
 
