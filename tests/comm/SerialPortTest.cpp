@@ -1,20 +1,23 @@
-// The port over a real pseudo-terminal: the test plays the far end on the master side and
-// controls exactly when each byte arrives.
+// The port over a pseudo-terminal whose master side the test plays; port numbering against
+// a fake /dev and /sys/class/tty, pseudo-terminals standing in for running simulators.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
+#include "comm/PortNames.h"
 #include "comm/SerialPort.h"
 #include "sim/Pty.h"
+#include "tests/comm/SimulatedUnit.h"
 
 namespace {
 
@@ -28,14 +31,8 @@ protected:
         ASSERT_TRUE(port.Open(pty.SlavePath(), 57600)) << port.GetOpenError();
     }
 
-    void Send(const std::string& bytes)
-    {
-        ASSERT_EQ(::write(pty.MasterFd(), bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-
-    // Sends the bytes one at a time with a pause before each, from another thread.
-    std::thread SendSlowly(std::string bytes, std::chrono::milliseconds gap)
+    // Writes the bytes from another thread, `gap` before each.
+    std::thread Send(std::string bytes, std::chrono::milliseconds gap = 0ms)
     {
         return std::thread([this, bytes, gap] {
             for (char byte : bytes) {
@@ -45,208 +42,141 @@ protected:
         });
     }
 
-    std::string ReceiveAtMaster(std::size_t count)
-    {
-        std::string bytes;
-        while (bytes.size() < count) {
-            pollfd entry{pty.MasterFd(), POLLIN, 0};
-            if (::poll(&entry, 1, 2000) <= 0) break;
-            char buffer[4096];
-            const ssize_t got = ::read(pty.MasterFd(), buffer, sizeof buffer);
-            if (got <= 0) break;
-            bytes.append(buffer, static_cast<std::size_t>(got));
-        }
-        return bytes;
-    }
-
     CPty pty;
     CSerialPort port;
 };
 
-TEST_F(SerialPortTest, ReadUntilKeepsTheTextAndEndsWithTheTerminator)
-{
-    std::string text = "abc";
-    Send("xy>z");
-    EXPECT_TRUE(port.ReadUntil(text, 500, '>'));
-    EXPECT_EQ(text, "abcxy>");
-
-    // The byte after the terminator is left for the next read; a terminator first ends at once.
-    std::string next;
-    Send(">");
-    EXPECT_TRUE(port.ReadUntil(next, 500, 'z'));
-    EXPECT_EQ(next, "z");
-    next.clear();
-    EXPECT_TRUE(port.ReadUntil(next, 500, '>'));
-    EXPECT_EQ(next, ">");
-}
-
-TEST_F(SerialPortTest, TimeOutLimitsEachGapNotTheWholeReply)
+TEST_F(SerialPortTest, TheTimeOutLimitsEachGapNotTheWholeReply)
 {
     // Twenty gaps of 30 ms take far longer than the 200 ms time-out, yet none exceeds it.
-    std::thread sender = SendSlowly("0123456789abcdefghi>", 30ms);
-    std::string text;
+    std::string text = "abc";
+    std::thread slow = Send("0123456789abcdefghi>z", 30ms);
     EXPECT_TRUE(port.ReadUntil(text, 200, '>'));
-    sender.join();
-    EXPECT_EQ(text, "0123456789abcdefghi>");
+    slow.join();
+    EXPECT_EQ(text, "abc0123456789abcdefghi>");  // what it held stays in front
 
-    // One gap longer than the time-out fails the read at that byte.
-    Send("ab");
-    sender = std::thread([this] {
-        std::this_thread::sleep_for(300ms);
-        Send("c>");
-    });
-    text.clear();
-    EXPECT_FALSE(port.ReadUntil(text, 100, '>'));
-    EXPECT_EQ(text, "ab");
-    sender.join();
+    // One gap longer than the time-out fails the read; what came before it is kept.
+    std::thread late = Send("1", 300ms);
+    char buffer[3] = {'-', '-', '-'};
+    EXPECT_FALSE(port.ReadExact(buffer, 2, 100));
+    EXPECT_EQ(std::string(buffer, 3), "z--");  // the byte after the terminator was left
+    late.join();
 }
 
-TEST_F(SerialPortTest, ReadExactKeepsWhatArrivedBeforeAFailure)
-{
-    Send("123");
-    char buffer[6] = {'-', '-', '-', '-', '-', '-'};
-    EXPECT_FALSE(port.ReadExact(buffer, 5, 100));
-    EXPECT_EQ(std::string(buffer, 6), "123---");
-
-    Send("45678");
-    EXPECT_TRUE(port.ReadExact(buffer, 5, 100));
-    EXPECT_EQ(std::string(buffer, 5), "45678");
-}
-
-TEST_F(SerialPortTest, ConfigureSetsTheRateAndResetsTheTimeOut)
+TEST_F(SerialPortTest, ConfigureTakesTheEightRatesOnlyAndResetsTheTimeOut)
 {
     for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
-        ASSERT_TRUE(port.SetTimeout(123));
-        ASSERT_TRUE(port.Configure(rate)) << rate;
-        EXPECT_EQ(port.GetTimeout(), CSerialPort::kConfigureTimeoutMs);
+        ASSERT_TRUE(port.SetTimeout(123) && port.Configure(rate)) << rate;
+        EXPECT_EQ(port.GetTimeout(), 5000u);
         EXPECT_EQ(pty.SlaveBaudRate(), rate);
-        EXPECT_TRUE(IsSupportedBaudRate(rate));
     }
-    // A rate outside the table fails and leaves the port open at its old rate.
-    for (int rate : {0, -9600, 14400, 230400}) {
-        EXPECT_FALSE(port.Configure(rate)) << rate;
-        EXPECT_FALSE(IsSupportedBaudRate(rate));
-    }
-    EXPECT_TRUE(port.IsOpen());
+    for (int rate : {0, 14400, 230400}) EXPECT_FALSE(port.Configure(rate)) << rate;
     EXPECT_EQ(pty.SlaveBaudRate(), 115200);
-
-    CSerialPort other;
-    port.Close();
-    EXPECT_FALSE(other.Open(pty.SlavePath(), 250000));
-    EXPECT_EQ(other.GetOpenError(), EINVAL);
-    EXPECT_FALSE(other.IsOpen());
+    EXPECT_FALSE(port.Open(pty.SlavePath(), 250000));
+    EXPECT_EQ(port.GetOpenError(), EINVAL);
 }
 
-TEST_F(SerialPortTest, AClosedPortFailsEverythingAndClosesHarmlessly)
-{
-    CSerialPort missing;
-    EXPECT_FALSE(missing.Open("/dev/no-such-serial-port", 57600));
-    EXPECT_EQ(missing.GetOpenError(), ENOENT);
-    EXPECT_EQ(missing.GetDevice(), "/dev/no-such-serial-port");
-
-    std::uint8_t byte = 0;
-    std::string text;
-    EXPECT_FALSE(missing.ReadByte(byte));
-    EXPECT_FALSE(missing.ReadUntil(text, 10, '>'));
-    EXPECT_FALSE(missing.ReadExact(&byte, 1, 10));
-    EXPECT_FALSE(missing.WriteString("x"));
-    EXPECT_FALSE(missing.Configure(57600));
-    EXPECT_FALSE(missing.SetTimeout(10));
-    missing.Flush();
-    missing.Close();
-    missing.Close();
-
-    // A file is no serial port.
-    char path[] = "/tmp/weirlink-port-XXXXXX";
-    const int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
-    EXPECT_FALSE(missing.Open(path, 57600));
-    EXPECT_EQ(missing.GetOpenError(), ENOTTY);
-    ::close(fd);
-    ::unlink(path);
-}
-
-TEST_F(SerialPortTest, ASecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
+TEST_F(SerialPortTest, OneProgramAtATimeAndOpenErrorsTellTheRemedy)
 {
     CSerialPort second;
     EXPECT_FALSE(second.Open(pty.SlavePath(), 57600));
     EXPECT_EQ(second.GetOpenError(), EBUSY);
-    EXPECT_NE(DescribeOpenError(second.GetDevice(), second.GetOpenError()).find("ModemManager"),
-              std::string::npos);
-
     port.Close();
     EXPECT_TRUE(second.Open(pty.SlavePath(), 57600));
-    EXPECT_EQ(second.GetOpenError(), 0);
-}
 
-TEST_F(SerialPortTest, OpenErrorsNameTheDeviceTheReasonAndTheRemedy)
-{
-    EXPECT_EQ(DescribeOpenError("/dev/ttyUSB0", ENOENT), "/dev/ttyUSB0: No such file or directory");
-    const std::string denied = DescribeOpenError("/dev/ttyUSB0", EACCES);
-    EXPECT_TRUE(denied.starts_with("/dev/ttyUSB0: Permission denied"));
-    EXPECT_NE(denied.find("dialout"), std::string::npos);
-    const std::string busy = DescribeOpenError("/dev/ttyS0", EBUSY);
-    EXPECT_TRUE(busy.starts_with("/dev/ttyS0: Device or resource busy"));
-    EXPECT_NE(busy.find("brltty"), std::string::npos);
-}
-
-TEST_F(SerialPortTest, WritesGoOutWholeOrFailWithinTheTimeOut)
-{
-    // Far more than the terminal buffers at once: the write goes out in parts.
-    std::string big(200000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-    std::string received;
-    std::thread reader([&] { received = ReceiveAtMaster(big.size()); });
-    EXPECT_TRUE(port.WriteString(big));
-    reader.join();
-    EXPECT_EQ(received, big);
-
-    // Nobody reads: the write gives up after the time-out instead of hanging.
-    ASSERT_TRUE(port.SetTimeout(200));
-    EXPECT_FALSE(port.WriteString(big));
-}
-
-TEST_F(SerialPortTest, FlushDropsWaitingInputAndEndsWhileTheFarEndKeepsSending)
-{
-    Send("stale bytes");
-    std::this_thread::sleep_for(20ms);
-    port.Flush();
-    Send("z");
     std::uint8_t byte = 0;
-    ASSERT_TRUE(port.ReadByte(byte));
-    EXPECT_EQ(byte, 'z');
+    EXPECT_FALSE(port.ReadByte(byte) || port.WriteString("x") || port.Configure(57600));
+    EXPECT_FALSE(port.Open("/dev/null", 57600));  // no serial port
+    EXPECT_EQ(port.GetOpenError(), ENOTTY);
+    EXPECT_NE(DescribeOpenError("/dev/ttyUSB0", EACCES)
+                  .find(": Permission denied (your user needs to be in the dialout group"),
+              std::string::npos);
+    EXPECT_NE(DescribeOpenError("/dev/ttyS0", EBUSY).find("ModemManager or brltty"),
+              std::string::npos);
+}
 
+TEST_F(SerialPortTest, NeitherAWriteNorAFlushHangsOnABusyLine)
+{
+    // Nobody reads: the write gives up after the time-out.
+    ASSERT_TRUE(port.SetTimeout(200));
+    EXPECT_FALSE(port.WriteString(std::string(200000, 'w')));
+
+    // The far end never stops sending: the flush returns all the same.
     std::atomic<bool> sending{true};
     std::thread chatter([&] {
-        const std::string noise(64, 'n');
         while (sending) {
-            (void)!::write(pty.MasterFd(), noise.data(), noise.size());
+            (void)!::write(pty.MasterFd(), "noise", 5);
             std::this_thread::sleep_for(1ms);
         }
     });
     std::this_thread::sleep_for(20ms);
-    port.Flush();  // must return although the input never runs dry
+    port.Flush();
     sending = false;
     chatter.join();
+    Send("z").join();
+    std::string rest;
+    EXPECT_TRUE(port.ReadUntil(rest, 1000, 'z'));  // and the port still reads
 }
 
-TEST_F(SerialPortTest, TraceSeesEveryByteWithItsDirection)
-{
-    std::string sent, received;
-    port.SetTrace([&](TraceDirection direction, const std::uint8_t* bytes, std::size_t count) {
-        (direction == TraceDirection::Sent ? sent : received)
-            .append(reinterpret_cast<const char*>(bytes), count);
-    });
-    EXPECT_TRUE(port.WriteString("PS\n"));
-    Send("ok>");
-    std::string text;
-    EXPECT_TRUE(port.ReadUntil(text, 500, '>'));
-    EXPECT_EQ(sent, "PS\n");
-    EXPECT_EQ(received, "ok>");
+namespace fs = std::filesystem;
 
-    port.SetTrace(nullptr);
-    EXPECT_TRUE(port.WriteString("more"));
-    EXPECT_EQ(sent, "PS\n");
+TEST(PortNames, SimulatorsComeFirstThenRealDevicesByFamilyAndNumber)
+{
+    TempFolder scratch;
+    const std::string root = scratch.Path(), dev = root + "/dev/", pid = std::to_string(::getpid());
+    const PortScanRoots roots{root + "/dev", root + "/sys", root + "/sim"};
+    EXPECT_TRUE(ScanSerialPorts(roots).empty());  // no folders at all: nothing broken
+
+    // Links as simulators leave them, aged so that the order of announcing is clear.
+    CPty older, newer, orphan;
+    ASSERT_TRUE(older.Open(57600) && newer.Open(57600) && orphan.Open(57600));
+    fs::create_directories(roots.simDir);
+    for (const auto& [name, target, secondsAgo] :
+         {std::tuple{pid + ".2", newer.SlavePath(), 10},
+          {pid + ".1", older.SlavePath(), 20},
+          {"2147483646", orphan.SlavePath(), 30},  // its simulator is gone
+          {pid + ".3", root + "/vanished", 5}}) {  // its terminal is gone
+        const std::string link = roots.simDir + "/" + name;
+        fs::create_symlink(target, link);
+        const timespec time{::time(nullptr) - secondsAgo, 0}, times[2] = {time, time};
+        ::utimensat(AT_FDCWD, link.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    // Device nodes (plain files: the scan never opens them) and their sysfs entries, with or
+    // without hardware behind, with the port type the driver reports (-1: none). ttyS1 is the
+    // 8250 driver's placeholder; Bluetooth ports are virtual devices.
+    fs::create_directories(roots.devDir);
+    for (const auto& [name, hardware, type] : {std::tuple{"ttyS1", true, 0},
+                                               {"ttyS0", true, 4},
+                                               {"ttyS2", false, -1},
+                                               {"ttyUSB10", true, -1},
+                                               {"ttyUSB1", true, -1},
+                                               {"ttyACM0", true, -1},
+                                               {"rfcomm0", false, -1},
+                                               {"tty0", false, -1},
+                                               {"ttySAC", true, -1}}) {
+        const std::string sys = roots.sysTtyDir + "/" + name;
+        fs::create_directories(hardware ? sys + "/device" : sys);
+        std::ofstream(dev + name).put('\0');
+        if (type >= 0) std::ofstream(sys + "/type") << type << "\n";
+    }
+
+    std::vector<std::string> devices;
+    const std::vector<SerialPortEntry> ports = ListSerialPorts(8, roots);
+    for (const SerialPortEntry& port : ports) devices.push_back(port.device);
+    EXPECT_EQ(devices, (std::vector<std::string>{older.SlavePath(), newer.SlavePath(),
+                                                 dev + "ttyUSB1", dev + "ttyUSB10", dev + "ttyACM0",
+                                                 dev + "ttyS0", dev + "rfcomm0", ""}));
+    EXPECT_EQ(ports[1].label, "COM 2 (simulated unit)");
+    EXPECT_EQ(ports[2].label, "COM 3 (" + dev + "ttyUSB1)");
+    EXPECT_EQ(ports[7].label, "COM 8");
+    EXPECT_EQ(ResolvePortName("com  3", roots), dev + "ttyUSB1");
+    EXPECT_EQ(ResolvePortName("COM8", roots), "");
+    for (const char* path : {"COM0", "COM 3x", "XCOM1"})
+        EXPECT_EQ(ResolvePortName(path, roots), path);
+
+    // A simulator about to announce itself clears away what dead ones left.
+    RemoveStaleAnnouncements(roots.simDir);
+    EXPECT_EQ(std::distance(fs::directory_iterator(roots.simDir), {}), 2);
 }
 
 }  // namespace

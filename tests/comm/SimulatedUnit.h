@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,20 +18,22 @@
 inline CommTimings FastTimings()
 {
     CommTimings t;
-    t.bannerTimeoutMs = 200;
-    t.commandTimeoutMs = 200;
-    t.promptAfterBaudMs = 200;
+    t.bannerTimeoutMs = t.commandTimeoutMs = t.promptAfterBaudMs = 200;
     t.frameByteTimeoutMs = 20;
-    t.pingWindowMs = 100;
-    t.rebootWindowMs = 100;
-    t.rebootPauseMs = 5;
-    t.ackPolls = 5;
-    t.userBlockPolls = 5;
+    t.pingWindowMs = t.rebootWindowMs = 100;
+    t.ackPolls = t.userBlockPolls = t.rebootPauseMs = 5;
     t.userBlockPollPauseMs = 2;
-    t.commandRetryPauseMs = 10;
-    t.flashStartPauseMs = 10;
-    t.flashRebootPauseMs = 10;
+    t.commandRetryPauseMs = t.flashStartPauseMs = t.flashRebootPauseMs = 10;
     return t;
+}
+
+// A default S (SimFaults, SimOptions) with one field set.
+template <class S, class T, class V>
+S With(T S::*field, V value)
+{
+    S s;
+    s.*field = value;
+    return s;
 }
 
 inline UnitConfig DefaultConfig()
@@ -57,39 +58,11 @@ protected:
     // The unit misbehaves on lines that start with the prefix, `times` times (-1: always).
     void FaultLines(const std::string& prefix, SimLineFault::Kind kind, int times = -1)
     {
-        SimFaults faults;
-        faults.lineFaults = {{prefix, 0, times, kind}};
-        unit->SetFaults(faults);
-    }
-
-    // Command mode reached with the unit's real waits, which cost nothing when it answers.
-    void Connect(CCommunications& comm, int baudRate = 57600)
-    {
-        ASSERT_TRUE(comm.EnterCommandMode(Device(), baudRate)) << comm.GetErrorText();
+        unit->SetFaults(
+            With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, times, kind}}));
     }
 
     std::unique_ptr<CSimUnit> unit;
-};
-
-// A scratch file that is removed at the end of the test.
-class TempFile {
-public:
-    explicit TempFile(const std::vector<std::uint8_t>& bytes)
-    {
-        char pattern[] = "/tmp/weirlink-test-XXXXXX";
-        const int fd = ::mkstemp(pattern);
-        if (fd >= 0) ::close(fd);
-        path = pattern;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return path; }
-
-private:
-    std::string path;
 };
 
 // A scratch folder, removed with all it holds at the end of the test.
@@ -100,17 +73,28 @@ public:
         char pattern[] = "/tmp/weirlink-test-XXXXXX";
         if (::mkdtemp(pattern) != nullptr) path = pattern;
     }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    ~TempFolder() { std::filesystem::remove_all(path, ignored); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path; }
 
 private:
     std::string path;
+    std::error_code ignored;
+};
+
+// A scratch file that is removed at the end of the test.
+class TempFile : TempFolder {
+public:
+    explicit TempFile(const std::vector<std::uint8_t>& bytes) : file(TempFolder::Path() + "/file")
+    {
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    const std::string& Path() const { return file; }
+
+private:
+    std::string file;
 };
 
 // The test's own runtime folder: the simulators announced there are the test's alone.
