@@ -36,5 +36,21 @@ protected:
     // Focus given to the page goes on to its first control that takes it.
     void focusInEvent(QFocusEvent* event) override;
 
+    // Re-applies the page's rules after one of its controls changed: the controls go into
+    // the record, `change` adjusts what the control alone cannot say, and the controls are
+    // filled again.
+    template <typename Change>
+    void StoreChangeLoad(Change change)
+    {
+        StoreToConfig();
+        change(*config);
+        LoadFromConfig();
+    }
+    void StoreThenLoad()
+    {
+        StoreToConfig();
+        LoadFromConfig();
+    }
+
     UnitConfig* const config;
 };

@@ -241,12 +241,6 @@ void COutputTab::ShowUnitLabels(int channel)
     row.units20mA->setText(text);
 }
 
-void COutputTab::StoreThenLoad()
-{
-    StoreToConfig();
-    LoadFromConfig();
-}
-
 void COutputTab::OpenTestDialog()
 {
     // Centred on the main window; the dialog reads only the record's channel count.

@@ -44,7 +44,6 @@ private:
     void UpdateEnabling();
     // Both unit labels of a channel follow the quantity selected in its list.
     void ShowUnitLabels(int channel);
-    void StoreThenLoad();
     // Opens the analog output test dialog, modally, with the record as it stands: the page
     // is not stored first.
     void OpenTestDialog();

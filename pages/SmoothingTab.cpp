@@ -129,7 +129,7 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     layout->addSpacing(2 * layout->spacing());
     layout->addLayout(thresholds);
 
-    connect(c.slider, &QSlider::valueChanged, this, &CSmoothingTab::OnSliderMoved);
+    connect(c.slider, &QSlider::valueChanged, this, &CSmoothingTab::StoreThenLoad);
     return box;
 }
 
@@ -193,22 +193,16 @@ void CSmoothingTab::StoreToConfig()
     if (config->badReadingClearCount != 0) lastBadReadingClearCount = config->badReadingClearCount;
 }
 
-void CSmoothingTab::OnSliderMoved()
-{
-    StoreToConfig();
-    LoadFromConfig();
-}
-
 void CSmoothingTab::OnClearSmoothedClicked()
 {
-    StoreToConfig();
-    config->badReadingClearCount = clearSmoothed->IsTicked() ? lastBadReadingClearCount : 0;
-    LoadFromConfig();
+    StoreChangeLoad([this](UnitConfig& record) {
+        record.badReadingClearCount = clearSmoothed->IsTicked() ? lastBadReadingClearCount : 0;
+    });
 }
 
 void CSmoothingTab::OnClearCountStepped(int direction)
 {
-    StoreToConfig();
-    config->badReadingClearCount = StepClearCount(config->badReadingClearCount, direction);
-    LoadFromConfig();
+    StoreChangeLoad([direction](UnitConfig& record) {
+        record.badReadingClearCount = StepClearCount(record.badReadingClearCount, direction);
+    });
 }

@@ -36,7 +36,6 @@ private:
     QWidget* CreateOutputGroup();
     QWidget* CreateBadDataGroup();
 
-    void OnSliderMoved();
     void OnClearSmoothedClicked();
     void OnClearCountStepped(int direction);
 

@@ -135,7 +135,7 @@ QWidget* CSystemTab::CreateModemGroup()
     grid->addWidget(modemInit, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);
-    connect(useModem, &QCheckBox::clicked, this, &CSystemTab::OnUseModemClicked);
+    connect(useModem, &QCheckBox::clicked, this, &CSystemTab::StoreThenLoad);
     return box;
 }
 
@@ -183,10 +183,4 @@ void CSystemTab::StoreToConfig()
     config->modemEnabled = useModem->isChecked() ? 1 : 0;
     // Kept whether or not the modem is in use.
     StoreRecordText(modemInit->text(), config->modemInitString);
-}
-
-void CSystemTab::OnUseModemClicked()
-{
-    StoreToConfig();
-    LoadFromConfig();
 }

@@ -31,8 +31,6 @@ private:
     QWidget* CreateNetworkGroup();
     QWidget* CreateModemGroup();
 
-    void OnUseModemClicked();
-
     std::array<PortControls, 4> ports{};
     QCheckBox* flowControl = nullptr;
     CIpAddressField* address = nullptr;

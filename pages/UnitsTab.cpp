@@ -144,7 +144,7 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
     grid->addWidget(LabelFor(QStringLiteral("seconds"), c.seconds), 2, 2);
     grid->setColumnStretch(2, 1);
 
-    connect(c.type, &QComboBox::activated, this, &CUnitsTab::OnControlChanged);
+    connect(c.type, &QComboBox::activated, this, &CUnitsTab::StoreThenLoad);
     connect(c.timeout, &QCheckBox::clicked, this,
             [this, instrument] { OnTimeoutClicked(instrument); });
     return group;
@@ -186,7 +186,7 @@ QWidget* CUnitsTab::CreateLcdGroup()
     grid->addWidget(lcdBacklight, kLcdBoxCount + 1, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
-    connect(cycleTime, &QSlider::valueChanged, this, &CUnitsTab::OnControlChanged);
+    connect(cycleTime, &QSlider::valueChanged, this, &CUnitsTab::StoreThenLoad);
     return group;
 }
 
@@ -314,30 +314,24 @@ void CUnitsTab::StoreToConfig()
         config->totalizerMode = static_cast<std::uint8_t>(mode);
 }
 
-void CUnitsTab::OnControlChanged()
-{
-    StoreToConfig();
-    LoadFromConfig();
-}
-
 void CUnitsTab::OnTimeoutClicked(int instrument)
 {
-    StoreToConfig();
-    if (instruments[instrument].timeout->isChecked())
-        config->instrumentTimeout[instrument] = lastTimeout[instrument];
-    LoadFromConfig();
+    StoreChangeLoad([this, instrument](UnitConfig& record) {
+        if (instruments[instrument].timeout->isChecked())
+            record.instrumentTimeout[instrument] = lastTimeout[instrument];
+    });
 }
 
 void CUnitsTab::OnClearAllDataClicked()
 {
-    StoreToConfig();
-    config->timeoutClearCount = clearAllData->IsTicked() ? lastTimeoutClearCount : 0;
-    LoadFromConfig();
+    StoreChangeLoad([this](UnitConfig& record) {
+        record.timeoutClearCount = clearAllData->IsTicked() ? lastTimeoutClearCount : 0;
+    });
 }
 
 void CUnitsTab::OnClearCountStepped(int direction)
 {
-    StoreToConfig();
-    config->timeoutClearCount = StepClearCount(config->timeoutClearCount, direction);
-    LoadFromConfig();
+    StoreChangeLoad([direction](UnitConfig& record) {
+        record.timeoutClearCount = StepClearCount(record.timeoutClearCount, direction);
+    });
 }

@@ -40,7 +40,6 @@ private:
 
     // The cycle time slider moved or an instrument's model was chosen: the labels and the
     // enabling follow the record.
-    void OnControlChanged();
     void OnTimeoutClicked(int instrument);
     void OnClearAllDataClicked();
     void OnClearCountStepped(int direction);
