@@ -2,74 +2,11 @@
 // file saved, and a simulated unit programmed and read through the Connect dialog.
 #include <gmock/gmock.h>
 
-#include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <cstddef>
 
 #include "config/Quantities.h"
 #include "pages/IpAddressField.h"
-#include "tests/app/AppTestSupport.h"
-#include "tests/dialogs/DialogTestSupport.h"
-
-namespace {
-
-using Shown = std::vector<std::vector<std::string>>;
-
-class WholeProgram : public UnitDialogTest {
-protected:
-    WholeProgram() { ShowActive(window); }
-
-    QWidget* Page(ConfigTab tab) const { return window.TabControl()->Page(tab); }
-    void GoTo(ConfigTab tab) const { ClickTab(window.TabControl(), tab); }
-    QComboBox* SiteList(const char* group, const char* label) const
-    {
-        return Labelled<QComboBox>(Group(Page(TabSite), group), label);
-    }
-
-    // What every page shows, each visited in tab order as the user would: every control's
-    // text, choice, tick and position, and whether it is enabled. The Alarms page's controls
-    // show the rule of the selected line, so every line is clicked in turn.
-    static Shown EveryPageShows(CSluiceConfigDlg& in)
-    {
-        Shown pages(kTabCount);
-        for (int tab = 0; tab < kTabCount; ++tab) {
-            ClickTab(in.TabControl(), tab);
-            QWidget* page = in.TabControl()->Page(ConfigTab(tab));
-            auto* rules = page->findChild<QListWidget*>("rules");
-            for (int line = 0; line < (rules ? rules->count() : 1); ++line) {
-                if (rules) ClickLine(rules, line);
-                for (const QWidget* control : page->findChildren<QWidget*>()) {
-                    QString state = control->isEnabled() ? "" : "(disabled)";
-                    for (const char* property : {"text", "currentText", "checked", "value"})
-                        state += " " + control->property(property).toString();
-                    if (auto* lines = qobject_cast<const QListWidget*>(control))
-                        for (int i = 0; i < lines->count(); ++i)
-                            state += " | " + lines->item(i)->text();
-                    pages[tab].push_back(state.toStdString());
-                }
-            }
-        }
-        return pages;
-    }
-
-    // Works the Connect dialog that the menu item opens, COM 1 at the offered rate.
-    void RunConnect(CSluiceConfigDlg& from, const char* item)
-    {
-        prompts.dialogDriver = [&](QDialog& dialog) {
-            RunToEnd(dialog, statuses);
-            if (dialog.isVisible()) Press(Find<QPushButton>(&dialog, "exitButton"));
-        };
-        ChooseMenuItem(from, item);
-        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
-    }
-
-    QTemporaryDir folder;
-    QStringList statuses;
-    CSluiceConfigDlg window;
-};
-
-}  // namespace
+#include "tests/app/ProgramTestSupport.h"
 
 TEST_F(WholeProgram, SaveRightAfterStartWritesTheDefaultsAsThePagesStoreThem)
 {
