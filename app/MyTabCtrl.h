@@ -14,7 +14,9 @@ enum ConfigTab : int { TabSite, TabCommunication, TabAlarms, TabOutput, TabSmoot
 
 // The pages that copy their controls into the record, in the order a save or a send stores
 // them. The Alarms page writes the record as its buttons are used and is not among them.
-inline constexpr ConfigTab kStoreOrder[] = {TabCommunication, TabOutput, TabSmoothing, TabSite};
+// The Site page goes before the Output page: an alternate MODBUS port ticked there takes
+// instrument 2 away, whatever type the Site page last showed for it.
+inline constexpr ConfigTab kStoreOrder[] = {TabCommunication, TabSite, TabOutput, TabSmoothing};
 // The order in which the pages refresh after the whole record was replaced.
 inline constexpr ConfigTab kReloadOrder[] = {TabCommunication, TabAlarms, TabOutput, TabSite,
                                              TabSmoothing};

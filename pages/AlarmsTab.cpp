@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -18,6 +17,7 @@
 #include "config/Quantities.h"
 #include "dialogs/UserPrompts.h"
 #include "pages/PageSupport.h"
+#include "pages/ValueEdit.h"
 
 namespace {
 
@@ -45,6 +45,12 @@ std::int32_t StoredThreshold(const QString& text, int unit)
     return TruncateToInt32(FromDisplayUnits(typed, unit) + 0.5 * SignOf(typed));
 }
 
+// A pulse volume is kept in thousandths of the volume base unit.
+std::int32_t StoredPulseVolume(const QString& text, int unit)
+{
+    return TruncateToInt32(FromDisplayUnits(FieldDecimal(text), unit) * 1000);
+}
+
 }  // namespace
 
 CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
@@ -67,7 +73,7 @@ CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
 CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row, int number)
 {
     ConditionRow condition{NewDropDownList(), NewDropDownList(), NewDropDownList(kComparisonTexts),
-                           NewValueEdit(), NewUnitsLabel()};
+                           new CValueEdit, NewUnitsLabel()};
     const QString name = QStringLiteral("condition%1").arg(number);
     NameControls({{condition.instrument, name + "Instrument"},
                   {condition.quantity, name + "Quantity"},
@@ -111,7 +117,7 @@ QWidget* CAlarmsTab::BuildSamplerPulse()
     auto* group = new QGroupBox(QStringLiteral("Sampler Pulse"));
     auto* row = new QHBoxLayout(group);
     pulseInstrument = NewDropDownList();
-    pulseVolume = NewValueEdit();
+    pulseVolume = new CValueEdit;
     pulseUnits = NewUnitsLabel();
     auto* set = NewPageButton(QStringLiteral("Set Pulse Volume"));
 
@@ -161,8 +167,8 @@ void CAlarmsTab::LoadFromConfig()
         pulseInstrument->setCurrentIndex(0);
         EnableCondition2(false);
         const QString zero = QString::fromStdString(FormatValue(0));
-        condition1.threshold->setText(zero);
-        condition2.threshold->setText(zero);
+        condition1.threshold->ShowText(zero);
+        condition2.threshold->ShowText(zero);
 
         for (int slot = 0; slot < kRuleCount; ++slot) {
             const AlarmRule rule = config->alarmRule[slot];
@@ -188,8 +194,9 @@ void CAlarmsTab::LoadSelectedRule()
         // Nothing to show: the threshold edits keep what was typed.
     } else if (rule.compare1 == AlarmComparePulse) {
         SelectListIndex(pulseInstrument, rule.instrument1);
-        pulseVolume->setText(QString::fromStdString(
-            FormatValue(ToDisplayUnits(rule.threshold1, PulseUnit()) / 1000)));
+        pulseVolume->ShowValue(rule.threshold1, PulseUnit(),
+                               QString::fromStdString(FormatValue(
+                                   ToDisplayUnits(rule.threshold1, PulseUnit()) / 1000)));
     } else {
         latching->setChecked(rule.latching != 0);
         ShowCondition(condition1, rule.instrument1, rule.dataType1, rule.compare1, rule.threshold1);
@@ -208,18 +215,24 @@ void CAlarmsTab::LoadSelectedRule()
 
 void CAlarmsTab::UpdateUnitLabels()
 {
+    // A threshold is read in the unit its label shows.
+    for (const ConditionRow* row : {&condition1, &condition2}) {
+        const int unit = DisplayUnitOf(DataTypeAt(*row));
+        row->units->setText(Latin1(UnitAbbreviation(unit)));
+        row->threshold->SetUnit(unit);
+    }
+
     const int quantity1 = DataTypeAt(condition1);
-    condition1.units->setText(Latin1(UnitAbbreviation(DisplayUnitOf(quantity1))));
     condition1.instrument->setEnabled(!IsCombinedDataType(quantity1));
 
     const int quantity2 = DataTypeAt(condition2);
-    condition2.units->setText(Latin1(UnitAbbreviation(DisplayUnitOf(quantity2))));
     if (IsCombinedDataType(quantity2))
         condition2.instrument->setEnabled(false);
     else if (Condition2InUse())
         condition2.instrument->setEnabled(true);
 
     pulseUnits->setText(Latin1(UnitAbbreviation(PulseUnit())));
+    pulseVolume->SetUnit(PulseUnit());
 }
 
 void CAlarmsTab::OnJoinChange()
@@ -244,7 +257,7 @@ void CAlarmsTab::OnSetAlarmCondition()
     rule.dataType1 = static_cast<std::uint8_t>(DataTypeAt(condition1));
     rule.compare1 =
         static_cast<std::uint8_t>(SelectedIndexOr(condition1.compare, stored.compare1 - 1) + 1);
-    rule.threshold1 = StoredThreshold(condition1.threshold->text(), DisplayUnitOf(rule.dataType1));
+    rule.threshold1 = condition1.threshold->StoredValue(StoredThreshold);
     rule.combine = static_cast<std::uint8_t>(
         SelectedIndexOr(join, stored.combine - AlarmCombineAnd) + AlarmCombineAnd);
     // Only a rule that uses its second condition carries one.
@@ -254,8 +267,7 @@ void CAlarmsTab::OnSetAlarmCondition()
         rule.dataType2 = static_cast<std::uint8_t>(DataTypeAt(condition2));
         rule.compare2 =
             static_cast<std::uint8_t>(SelectedIndexOr(condition2.compare, stored.compare2 - 1) + 1);
-        rule.threshold2 =
-            StoredThreshold(condition2.threshold->text(), DisplayUnitOf(rule.dataType2));
+        rule.threshold2 = condition2.threshold->StoredValue(StoredThreshold);
     }
     config->alarmRule[slot] = rule;
     FinishWrite(slot);
@@ -267,8 +279,7 @@ void CAlarmsTab::OnSetPulseVolume()
     if (slot < 0) return;
     const AlarmRule stored = config->alarmRule[slot];
 
-    // The pulse rule watches the totalized flow; its volume is kept in thousandths of the
-    // volume base unit.
+    // The pulse rule watches the totalized flow.
     AlarmRule rule{};
     rule.enabled = 1;
     rule.instrument1 =
@@ -276,8 +287,7 @@ void CAlarmsTab::OnSetPulseVolume()
     rule.dataType1 = kTotalizedFlow;
     rule.compare1 = AlarmComparePulse;
     rule.combine = AlarmCombineNone;
-    rule.threshold1 =
-        TruncateToInt32(FromDisplayUnits(FieldDecimal(pulseVolume->text()), PulseUnit()) * 1000);
+    rule.threshold1 = pulseVolume->StoredValue(StoredPulseVolume);
     config->alarmRule[slot] = rule;
     FinishWrite(slot);
 }
@@ -341,7 +351,7 @@ void CAlarmsTab::ShowCondition(const ConditionRow& row, int instrument, int data
     // Codes without an entry (0 or above 5, from a file) show no comparison.
     SelectListIndex(row.compare, compare - 1);
     // In the unit of the quantity as stored; the units label follows the list.
-    row.threshold->setText(StoredValueText(threshold, DisplayUnitOf(dataType)));
+    row.threshold->ShowValue(threshold, DisplayUnitOf(dataType));
 }
 
 int CAlarmsTab::DataTypeAt(const ConditionRow& row) const

@@ -10,11 +10,11 @@
 
 #include "pages/ConfigPage.h"
 
+class CValueEdit;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -36,7 +36,7 @@ private:
         QComboBox* instrument;
         QComboBox* quantity;
         QComboBox* compare;
-        QLineEdit* threshold;
+        CValueEdit* threshold;
         QLabel* units;
     };
 
@@ -76,7 +76,7 @@ private:
     QComboBox* join = nullptr;
     QCheckBox* latching = nullptr;
     QComboBox* pulseInstrument = nullptr;
-    QLineEdit* pulseVolume = nullptr;
+    CValueEdit* pulseVolume = nullptr;
     QLabel* pulseUnits = nullptr;
     QListWidget* rules = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "dialogs/UserPrompts.h"
 #include "pages/PageSupport.h"
 #include "pages/SerialSettings.h"
+#include "pages/ValueEdit.h"
 
 namespace {
 
@@ -72,9 +73,9 @@ QWidget* COutputTab::BuildAnalogOutput()
         row = {new QCheckBox(QStringLiteral("Channel %1").arg(i + 1)),
                NewDropDownList(),
                NewDropDownList(),
-               NewValueEdit(),
+               new CValueEdit,
                NewUnitsLabel(),
-               NewValueEdit(),
+               new CValueEdit,
                NewUnitsLabel()};
         FillQuantityList(row.quantity, outputQuantities);
         const QString name = QStringLiteral("channel%1").arg(i + 1);
@@ -163,8 +164,8 @@ void COutputTab::LoadFromConfig()
         SelectQuantity(row.quantity, outputQuantities, channel.dataType);
         row.enabled->setChecked(channel.enabled != 0 && ChannelPresent(i));
         const int unit = DisplayUnitOf(*config, channel.dataType);
-        row.at4mA->setText(StoredValueText(channel.at4mA, unit));
-        row.at20mA->setText(StoredValueText(channel.at20mA, unit));
+        row.at4mA->ShowValue(channel.at4mA, unit);
+        row.at20mA->ShowValue(channel.at20mA, unit);
         ShowUnitLabels(i);
     }
 
@@ -193,11 +194,11 @@ void COutputTab::StoreToConfig()
             static_cast<std::uint8_t>(SelectedIndexOr(row.instrument, channel.instrument));
         channel.dataType =
             static_cast<std::uint8_t>(SelectedQuantity(row.quantity, outputQuantities));
-        // The numbers are read in the unit of the quantity now chosen, whatever they were
-        // typed for.
-        const int unit = DisplayUnitOf(*config, channel.dataType);
-        channel.at4mA = StoredRangeEnd(row.at4mA->text(), unit);
-        channel.at20mA = StoredRangeEnd(row.at20mA->text(), unit);
+        // A number is read in the unit its label shows: the one of the quantity now chosen,
+        // whatever it was typed for, and the one the page was loaded with, whatever the Site
+        // page chose since.
+        channel.at4mA = row.at4mA->StoredValue(StoredRangeEnd);
+        channel.at20mA = row.at20mA->StoredValue(StoredRangeEnd);
         config->analogChannel[i] = channel;
     }
 
@@ -239,6 +240,8 @@ void COutputTab::ShowUnitLabels(int channel)
     const QString text = Latin1(UnitAbbreviation(unit));
     row.units4mA->setText(text);
     row.units20mA->setText(text);
+    row.at4mA->SetUnit(unit);
+    row.at20mA->SetUnit(unit);
 }
 
 void COutputTab::OpenTestDialog()

@@ -7,6 +7,7 @@
 
 #include "pages/ConfigPage.h"
 
+class CValueEdit;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -31,9 +32,9 @@ private:
         QCheckBox* enabled;
         QComboBox* instrument;
         QComboBox* quantity;
-        QLineEdit* at4mA;
+        CValueEdit* at4mA;
         QLabel* units4mA;
-        QLineEdit* at20mA;
+        CValueEdit* at20mA;
         QLabel* units20mA;
     };
 
@@ -42,7 +43,8 @@ private:
 
     // Enables the controls by the output type, the channels the unit has and the record.
     void UpdateEnabling();
-    // Both unit labels of a channel follow the quantity selected in its list.
+    // Both unit labels of a channel follow the quantity selected in its list, and the
+    // channel's values are read in that unit.
     void ShowUnitLabels(int channel);
     // Opens the analog output test dialog, modally, with the record as it stands: the page
     // is not stored first.

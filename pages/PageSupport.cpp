@@ -45,15 +45,6 @@ void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls)
     for (const auto& [control, name] : controls) control->setObjectName(name);
 }
 
-QLineEdit* NewValueEdit()
-{
-    auto* edit = new QLineEdit;
-    const QFontMetrics metrics = edit->fontMetrics();
-    edit->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("-99999.999")) +
-                        metrics.averageCharWidth() * 2);
-    return edit;
-}
-
 QComboBox* NewDropDownList(std::span<const char* const> texts)
 {
     auto* list = new QComboBox;

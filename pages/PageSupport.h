@@ -48,9 +48,6 @@ int SelectedIndexOr(const QComboBox* list, int stored);
 // Gives controls the names that tests find them by.
 void NameControls(std::initializer_list<std::pair<QWidget*, QString>> controls);
 
-// A field for a measured value, wide enough for the values a unit is given in practice.
-QLineEdit* NewValueEdit();
-
 // A drop-down list offering the texts, in order.
 QComboBox* NewDropDownList(std::span<const char* const> texts = {});
 

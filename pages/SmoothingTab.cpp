@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -16,6 +15,7 @@
 #include "config/Quantities.h"
 #include "pages/CountField.h"
 #include "pages/PageSupport.h"
+#include "pages/ValueEdit.h"
 
 namespace {
 
@@ -47,6 +47,16 @@ int TcfToPosition(float tcf)
     const double position = kSliderSteps - std::round(static_cast<double>(tcf) * kSliderSteps);
     if (std::isnan(position)) return 0;
     return static_cast<int>(std::clamp(position, 0.0, static_cast<double>(kSliderSteps)));
+}
+
+// A slider left where the record's factor puts it keeps that factor to the last bit, although
+// it shows only hundredths. A factor beyond 0..1 (from a file or a unit) is not kept: the
+// slider stands at its end, and that end is stored.
+float StoredTcf(int position, float stored)
+{
+    const bool shownAsStored =
+        stored >= 0.0f && stored <= 1.0f && position == TcfToPosition(stored);
+    return shownAsStored ? stored : PositionToTcf(position);
 }
 
 QString TcfText(float tcf)
@@ -106,12 +116,12 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     sliderRow->addWidget(c.factor, 1, 1, Qt::AlignHCenter);
     sliderRow->setColumnStretch(1, 1);
 
-    c.band = NewValueEdit();
-    c.zeroBelow = NewValueEdit();
+    c.band = new CValueEdit;
+    c.zeroBelow = new CValueEdit;
     c.bandUnits = NewUnitsLabel();
     c.zeroBelowUnits = NewUnitsLabel();
     auto* thresholds = new QGridLayout;
-    const std::pair<const char*, std::pair<QLineEdit*, QLabel*>> rows[] = {
+    const std::pair<const char*, std::pair<CValueEdit*, QLabel*>> rows[] = {
         {"Don't smooth changes over", {c.band, c.bandUnits}},
         {"Force to zero if less than", {c.zeroBelow, c.zeroBelowUnits}},
     };
@@ -163,8 +173,8 @@ void CSmoothingTab::LoadFromConfig()
         c.bandUnits->setText(units);
         c.zeroBelowUnits->setText(units);
         const float tcf = config->smoothing[q].tcf;
-        c.band->setText(StoredValueText(config->smoothing[q].band, unitCode));
-        c.zeroBelow->setText(StoredValueText(config->smoothing[q].zeroBelow, unitCode));
+        c.band->ShowValue(config->smoothing[q].band, unitCode);
+        c.zeroBelow->ShowValue(config->smoothing[q].zeroBelow, unitCode);
         {
             // Setting a slider is no move by the user.
             const QSignalBlocker quiet(c.slider);
@@ -180,11 +190,12 @@ void CSmoothingTab::LoadFromConfig()
 void CSmoothingTab::StoreToConfig()
 {
     for (int q = 0; q < static_cast<int>(quantities.size()); ++q) {
+        // The thresholds are read in the unit the page shows them in, which is the unit it
+        // was loaded with, whatever the Site page chose since.
         const QuantityControls& c = quantities[q];
-        const int unitCode = config->unitCode[kQuantityGroups[q].kind];
-        config->smoothing[q].band = ThresholdFromText(c.band->text(), unitCode);
-        config->smoothing[q].zeroBelow = ThresholdFromText(c.zeroBelow->text(), unitCode);
-        config->smoothing[q].tcf = PositionToTcf(c.slider->value());
+        config->smoothing[q].band = c.band->StoredValue(ThresholdFromText);
+        config->smoothing[q].zeroBelow = c.zeroBelow->StoredValue(ThresholdFromText);
+        config->smoothing[q].tcf = StoredTcf(c.slider->value(), config->smoothing[q].tcf);
     }
 
     config->lcdShowSmoothed = showSmoothed->isChecked() ? 1 : 0;

@@ -8,9 +8,9 @@
 #include "pages/ConfigPage.h"
 
 class CClearCountRow;
+class CValueEdit;
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QSlider;
 
 class CSmoothingTab final : public CConfigPage {
@@ -26,9 +26,9 @@ private:
     struct QuantityControls {
         QSlider* slider;
         QLabel* factor;
-        QLineEdit* band;
+        CValueEdit* band;
         QLabel* bandUnits;
-        QLineEdit* zeroBelow;
+        CValueEdit* zeroBelow;
         QLabel* zeroBelowUnits;
     };
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-const Log kStoreLog = {"store Communication", "store Output", "store Smoothing", "store Site"};
+const Log kStoreLog = {"store Communication", "store Site", "store Output", "store Smoothing"};
 
 class MainWindow : public testing::Test {
 protected:
