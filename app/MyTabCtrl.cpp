@@ -1,8 +1,13 @@
 #include "app/MyTabCtrl.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QLineEdit>
 #include <algorithm>
 
 #include "pages/AlarmsTab.h"
+#include "pages/CountField.h"
 #include "pages/OutputTab.h"
 #include "pages/SmoothingTab.h"
 #include "pages/SystemTab.h"
@@ -41,6 +46,7 @@ CMyTabCtrl::CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget*
     for (int tab = 0; tab < kTabCount; ++tab) {
         pages[tab] = makePage(static_cast<ConfigTab>(tab), config);
         addTab(pages[tab], QString::fromLatin1(kTabTitles[tab]));
+        WatchEdits(pages[tab]);
     }
     setCurrentIndex(TabSite);
     connect(this, &QTabWidget::currentChanged, this, &CMyTabCtrl::OnSelChange);
@@ -54,6 +60,32 @@ void CMyTabCtrl::StorePages()
 void CMyTabCtrl::ReloadPages()
 {
     for (ConfigTab tab : kReloadOrder) pages[tab]->LoadFromConfig();
+}
+
+void CMyTabCtrl::WatchEdits(CConfigPage* page)
+{
+    // Connected after the page's own handlers, so that they have run when the page stores.
+    // Loads set controls without these signals: sliders are set with their signals blocked.
+    const auto edited = [this] { OnPageEdited(); };
+    for (auto* edit : page->findChildren<QLineEdit*>())
+        connect(edit, &QLineEdit::textEdited, this, edited);
+    for (auto* list : page->findChildren<QComboBox*>())
+        connect(list, &QComboBox::activated, this, edited);
+    for (auto* button : page->findChildren<QAbstractButton*>())
+        connect(button, &QAbstractButton::clicked, this, edited);
+    for (auto* slider : page->findChildren<QAbstractSlider*>())
+        connect(slider, &QAbstractSlider::valueChanged, this, edited);
+    for (auto* count : page->findChildren<CCountField*>())
+        connect(count, &CCountField::Stepped, this, edited);
+}
+
+void CMyTabCtrl::OnPageEdited()
+{
+    // Only the page shown can be edited, and the others stored when they were left: the
+    // record holds what the user sees, and the window can tell at once whether it differs
+    // from the one last saved.
+    pages[current]->StoreToConfig();
+    emit Edited();
 }
 
 void CMyTabCtrl::OnSelChange(int index)

@@ -1,5 +1,6 @@
-// The main window's tab control: one page per tab, and the rule that a page stores its
-// controls when it is left and loads the record when it is entered.
+// The main window's tab control: one page per tab, and the rules that a page stores its
+// controls when it is left and as soon as the user changes one of them, and loads the record
+// when it is entered.
 #pragma once
 
 #include <QTabWidget>
@@ -39,8 +40,15 @@ public:
     void StorePages();
     void ReloadPages();
 
+signals:
+    // The user changed a control of the page shown, and the record now holds the change.
+    void Edited();
+
 private:
     void OnSelChange(int index);
+    // Every control of the page the user can change reports here.
+    void WatchEdits(CConfigPage* page);
+    void OnPageEdited();
 
     std::array<CConfigPage*, kTabCount> pages{};
     // Kept here because QTabWidget reports only the tab being entered.

@@ -1,9 +1,11 @@
 #include "app/SluiceConfigDlg.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QVBoxLayout>
+#include <cstring>
 #include <string>
 
 #include "app/AboutDlg.h"
@@ -16,6 +18,7 @@
 
 namespace {
 
+const QString kWindowTitle = QStringLiteral("Weirlink  Configuration");
 const QString kConfigFileFilter = QStringLiteral("Configuration Files (*.cfg)|*.cfg||");
 const QString kConfigFileSuffix = QStringLiteral("cfg");
 const QString kSoftwareFileFilter = QStringLiteral("Weirlink Software Files (*.bin)|*.bin||");
@@ -36,12 +39,13 @@ CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Weirlink  Configuration"));
     setWindowIcon(ProgramIcon());
 
     // The pages load themselves from the record while they are made.
     SetDefaults(config);
     tabs = new CMyTabCtrl(&config, makePage);
+    connect(tabs, &CMyTabCtrl::Edited, this, &CSluiceConfigDlg::UpdateTitle);
+    SetUnchanged({});
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -62,7 +66,7 @@ QMenuBar* CSluiceConfigDlg::CreateMenus()
     add(file, "&Open Configuration...", &CSluiceConfigDlg::OnFileOpen, QKeySequence::Open);
     add(file, "&Save Configuration...", &CSluiceConfigDlg::OnFileSave, QKeySequence::Save);
     file->addSeparator();
-    add(file, "E&xit", &QDialog::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    add(file, "E&xit", &CSluiceConfigDlg::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* program = bar->addMenu(QStringLiteral("&Program"));
     add(program, "&Send Configuration...", &CSluiceConfigDlg::OnSendConfiguration);
@@ -86,8 +90,14 @@ void CSluiceConfigDlg::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void CSluiceConfigDlg::reject()
+{
+    if (MayReplaceRecord()) QDialog::reject();
+}
+
 void CSluiceConfigDlg::OnFileOpen()
 {
+    if (!MayReplaceRecord()) return;
     // No store first: on success every page shows the file, on failure every page
     // keeps what it shows, unsaved edits included.
     const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kConfigFileFilter);
@@ -98,22 +108,76 @@ void CSluiceConfigDlg::OnFileOpen()
         return;
     }
     tabs->ReloadPages();
+    SetUnchanged(path);
 }
 
 void CSluiceConfigDlg::OnFileSave()
 {
+    SaveConfiguration();
+}
+
+bool CSluiceConfigDlg::SaveConfiguration()
+{
     tabs->StorePages();
-    const QString path =
-        UserPrompts().ChooseSaveFile(this, kSaveCaption, kConfigFileFilter, kConfigFileSuffix);
-    if (path.isEmpty()) return;
+    UpdateTitle();
+    const QString proposed = currentFile.isEmpty() ? currentFolder : currentFile;
+    const QString path = UserPrompts().ChooseSaveFile(this, kSaveCaption, kConfigFileFilter,
+                                                      kConfigFileSuffix, proposed);
+    if (path.isEmpty()) return false;
     std::string errorText;
-    if (!SaveConfigFile(config, LocalPath(path), errorText))
+    if (!SaveConfigFile(config, LocalPath(path), errorText)) {
         UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));
+        return false;
+    }
+    SetUnchanged(path);
+    return true;
+}
+
+bool CSluiceConfigDlg::MayReplaceRecord()
+{
+    if (!HasUnsavedChanges()) return true;
+    switch (UserPrompts().AskToSaveChanges(this)) {
+        case CUserPrompts::UnsavedChoice::Save: return SaveConfiguration();
+        case CUserPrompts::UnsavedChoice::Discard: return true;
+        case CUserPrompts::UnsavedChoice::Cancel: break;
+    }
+    return false;
+}
+
+void CSluiceConfigDlg::SetUnchanged(const QString& file)
+{
+    // Stored first: a store applies the pages' own rules, such as the area unit that goes
+    // with the flow unit, and without it the first store after a load would count as a change.
+    tabs->StorePages();
+    unchangedConfig = config;
+    currentFile = file;
+    if (!file.isEmpty()) currentFolder = QFileInfo(file).absolutePath();
+    UpdateTitle();
+}
+
+bool CSluiceConfigDlg::HasUnsavedChanges() const
+{
+    // The record always holds what the pages show: the page shown stores every change the
+    // user makes, and a page stores when it is left.
+    return std::memcmp(&config, &unchangedConfig, sizeof config) != 0;
+}
+
+void CSluiceConfigDlg::UpdateTitle()
+{
+    // Qt shows "[*]" as its marker while the window is modified, and as nothing otherwise.
+    if (currentFile.isEmpty()) {
+        setWindowTitle(kWindowTitle);
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QFileInfo(currentFile).fileName() + QStringLiteral("[*] - ") + kWindowTitle);
+    setWindowModified(HasUnsavedChanges());
 }
 
 void CSluiceConfigDlg::OnSendConfiguration()
 {
     tabs->StorePages();
+    UpdateTitle();
     // These two pages convert what was typed to base units on storing; showing it again
     // tells the user what the unit will get.
     tabs->Page(TabOutput)->LoadFromConfig();
@@ -123,8 +187,13 @@ void CSluiceConfigDlg::OnSendConfiguration()
 
 void CSluiceConfigDlg::OnReadConfiguration()
 {
-    // A failed read leaves the record as it was, so edits still on a page stay valid.
-    if (RunReadDialog()) tabs->ReloadPages();
+    if (!MayReplaceRecord()) return;
+    // A failed read leaves the record as it was, so edits still on a page stay valid. A
+    // configuration read is in no file until it is saved.
+    if (RunReadDialog()) {
+        tabs->ReloadPages();
+        SetUnchanged({});
+    }
 }
 
 void CSluiceConfigDlg::OnFlashSoftware()

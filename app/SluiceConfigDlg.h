@@ -20,6 +20,10 @@ public:
     const UnitConfig& Config() const { return config; }
     CMyTabCtrl* TabControl() const { return tabs; }
 
+    // Exit, Ctrl+Q, the close box and Escape all end here: the window closes once changes
+    // that were not saved have been saved or given up.
+    void reject() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -28,6 +32,16 @@ private:
 
     void OnFileOpen();
     void OnFileSave();
+    // "Save Configuration...": true once the record is in the file the user chose.
+    bool SaveConfiguration();
+    // Asks what to do with changes that were not saved; true when they may go.
+    bool MayReplaceRecord();
+    // The record just loaded, or just saved to `file` (empty: it is in no file, such as a
+    // configuration read from a unit), is the one the window compares with from now on.
+    void SetUnchanged(const QString& file);
+    bool HasUnsavedChanges() const;
+    // The title names the file the record is in, with Qt's marker for unsaved changes.
+    void UpdateTitle();
     void OnSendConfiguration();
     void OnReadConfiguration();
     void OnFlashSoftware();
@@ -42,4 +56,11 @@ private:
 
     UnitConfig config{};
     CMyTabCtrl* tabs = nullptr;
+
+    // The record as last opened, saved or read, or as at start.
+    UnitConfig unchangedConfig{};
+    // The file the record was last opened from or saved to; empty before the first and after
+    // a read. Save offers it, or failing that the folder of the last file.
+    QString currentFile;
+    QString currentFolder;
 };

@@ -24,13 +24,26 @@ public:
     }
 
     QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
-                           const QString& defaultSuffix) override
+                           const QString& defaultSuffix, const QString& proposedPath) override
     {
-        QFileDialog dialog(parent, caption, QString(), ToQtFileFilter(filter));
+        QFileDialog dialog(parent, caption, proposedPath, ToQtFileFilter(filter));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(defaultSuffix);
         return Run(dialog);
+    }
+
+    UnsavedChoice AskToSaveChanges(QWidget* parent) override
+    {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kMessageTitle),
+                        QString::fromLatin1(kUnsavedChangesText),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+        box.setDefaultButton(QMessageBox::Save);
+        switch (box.exec()) {
+            case QMessageBox::Save: return UnsavedChoice::Save;
+            case QMessageBox::Discard: return UnsavedChoice::Discard;
+            default: return UnsavedChoice::Cancel;
+        }
     }
 
     void RunDialog(QDialog& dialog) override { dialog.exec(); }

@@ -10,9 +10,15 @@ class QWidget;
 
 // Title of the program's message boxes.
 inline constexpr char kMessageTitle[] = "Weirlink Config";
+// Asked before changes that were not saved would be lost.
+inline constexpr char kUnsavedChangesText[] =
+    "The configuration has changes that were not saved.\nDo you want to save them?";
 
 class CUserPrompts {
 public:
+    // The answers to the question about changes that were not saved.
+    enum class UnsavedChoice { Save, Discard, Cancel };
+
     virtual ~CUserPrompts() = default;
 
     // A message box with an OK button only; returns when the user has confirmed it.
@@ -23,9 +29,13 @@ public:
     virtual QString ChooseOpenFile(QWidget* parent, const QString& caption,
                                    const QString& filter) = 0;
     // Asks before an existing file is replaced; a name typed without an extension gets
-    // defaultSuffix.
+    // defaultSuffix. The dialog opens on proposedPath: a file to offer, or just a folder.
     virtual QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
-                                   const QString& defaultSuffix) = 0;
+                                   const QString& defaultSuffix, const QString& proposedPath) = 0;
+
+    // Whether to save the configuration's changes before they would be lost, with the
+    // standard Save, Discard and Cancel buttons.
+    virtual UnsavedChoice AskToSaveChanges(QWidget* parent) = 0;
 
     // Runs one of the program's dialogs modally and returns once it has closed.
     virtual void RunDialog(QDialog& dialog) = 0;

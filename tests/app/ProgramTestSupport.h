@@ -35,9 +35,11 @@ protected:
     }
     QString Path(const char* name) const { return folder.filePath(name); }
 
-    // "Save Configuration..." with Ctrl+S, answered with the path.
+    // "Save Configuration..." with Ctrl+S, answered with the path. The window is made active
+    // first, as it is again for a user when a dialog closes.
     void SaveWithKeys(CSluiceConfigDlg& in, const QString& path)
     {
+        ShowActive(in);
         prompts.fileAnswers = {path};
         QTest::keyClick(&in, Qt::Key_S, Qt::ControlModifier);
     }
