@@ -20,6 +20,7 @@
 #include "cli/StatusPrinter.h"
 #include "comm/PortNames.h"
 #include "config/ConfigFile.h"
+#include "config/NumberText.h"
 #include "device/ConfigTransfer.h"
 #include "device/FlashRun.h"
 #include "device/OutputTest.h"
@@ -115,6 +116,8 @@ int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
     std::string errorText;
     if (!TestOutput(Connection(line, console), channel, milliamperes, console.Status(), errorText))
         return console.Fail(errorText);
+    // The dialog goes back to "Ready" after a test, and so does the status here.
+    console.Status().ShowStatus(kStatusReady);
     return kExitSuccess;
 }
 
@@ -259,9 +262,16 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         sub->add_option("--channel", *channel, "the output channel, from 1")
             ->required()
             ->check(CLI::Range(1, kOutputChannels));
+        // A plain decimal number only: a C library would also take "nan", "inf" and hex.
+        const CLI::Validator testCurrent(
+            [](std::string& text) {
+                const std::optional<double> value = ParseDecimal(text);
+                return value && IsTestCurrent(*value) ? std::string() : kTestCurrentText;
+            },
+            "4 to 20");
         sub->add_option("--current", *current, "the test current in mA, 4 to 20")
             ->required()
-            ->check(CLI::Range(kMinTestCurrent, kMaxTestCurrent));
+            ->check(testCurrent);
         subcommands.push_back({sub, [line, channel, current] {
                                    return TestOutputCommand(*line, *channel, *current);
                                }});

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -41,17 +42,25 @@ locale_t CLocale()
 
 }  // namespace
 
-double ReadDecimal(std::string_view text)
+namespace {
+
+// Where the plain decimal number at the start of the text (after blanks) ends, and where it
+// began; `end` is `start` when there is none. Hexadecimal, "inf" and "nan", which strtod
+// would also take, are no numbers here.
+struct DecimalSpan {
+    std::size_t start;
+    std::size_t end;
+};
+
+DecimalSpan FindDecimal(std::string_view text)
 {
-    // Find the longest plain decimal number first, so that hexadecimal, "inf" and "nan",
-    // which strtod would also take, read as text without a number.
     const std::size_t start = SkipBlanks(text, 0);
     std::size_t i = start;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t digits = 0;
     i = SkipDigits(text, i, digits);
     if (i < text.size() && text[i] == '.') i = SkipDigits(text, i + 1, digits);
-    if (digits == 0) return 0.0;
+    if (digits == 0) return {start, start};
     // An exponent counts only when it has digits: "2e" reads as 2.
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
@@ -60,11 +69,32 @@ double ReadDecimal(std::string_view text)
         j = SkipDigits(text, j, exponentDigits);
         if (exponentDigits > 0) i = j;
     }
+    return {start, i};
+}
 
-    const std::string number(text.substr(start, i - start));
+double ToDouble(std::string_view text, DecimalSpan span)
+{
+    const std::string number(text.substr(span.start, span.end - span.start));
     // strtod_l saturates to an infinity and goes to zero at the ends of double's range.
     if (const locale_t c = CLocale()) return strtod_l(number.c_str(), nullptr, c);
     return std::strtod(number.c_str(), nullptr);
+}
+
+}  // namespace
+
+double ReadDecimal(std::string_view text)
+{
+    const DecimalSpan span = FindDecimal(text);
+    return span.end == span.start ? 0.0 : ToDouble(text, span);
+}
+
+std::optional<double> ParseDecimal(std::string_view text)
+{
+    const DecimalSpan span = FindDecimal(text);
+    if (span.end == span.start || SkipBlanks(text, span.end) != text.size()) return std::nullopt;
+    const double value = ToDouble(text, span);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
 }
 
 long ReadInteger(std::string_view text)

@@ -4,12 +4,16 @@
 // desktop's language, so a file or a field never depends on who edited it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 // Decimals and an exponent allowed ("2.5", "-1e3"); no hexadecimal, "inf" or "nan". A value
 // beyond double's range reads as an infinity of its sign.
 double ReadDecimal(std::string_view text);
+// The same plain decimal number, but it must be the whole text (blanks around it allowed), and
+// it must lie within double's range; anything else is no number.
+std::optional<double> ParseDecimal(std::string_view text);
 // Digits only; a value beyond long's range saturates.
 long ReadInteger(std::string_view text);
 

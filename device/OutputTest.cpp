@@ -4,6 +4,11 @@
 
 #include "config/Quantities.h"
 
+bool IsTestCurrent(double milliamperes)
+{
+    return milliamperes >= kMinTestCurrent && milliamperes <= kMaxTestCurrent;
+}
+
 std::string OutputTestCommand(int channel, double milliamperes)
 {
     // Truncated, not rounded: 4.35 mA goes out as 434, as the unit has always been sent.
@@ -15,6 +20,10 @@ std::string OutputTestCommand(int channel, double milliamperes)
 bool TestOutput(const CUnitConnection& connection, int channel, double milliamperes,
                 CDeviceObserver& observer, std::string& errorText)
 {
+    if (!IsTestCurrent(milliamperes)) {
+        errorText = kTestCurrentText;
+        return false;
+    }
     CCommunications comm(connection.timings);
     if (connection.trace) comm.Port().SetTrace(connection.trace);
 

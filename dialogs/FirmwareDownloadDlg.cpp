@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "device/FlashRun.h"
@@ -55,7 +56,12 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
     layout->addWidget(progress);
     layout->addWidget(status);
     layout->addLayout(MakeButtons(
-        QStringLiteral("Flash Software"), "flashButton", [this] { OnFlash(); }, Qt::Horizontal));
+        QStringLiteral("&Flash Software"), "flashButton", [this] { OnFlash(); }, Qt::Horizontal));
+    // A flash cannot be taken back: it starts from a click or Alt+F, never from a stray Enter.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setDefault(false);
+        button->setAutoDefault(false);
+    }
 }
 
 CFirmwareDownloadDlg::~CFirmwareDownloadDlg() = default;

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "config/NumberText.h"
@@ -47,7 +47,7 @@ TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const Co
     valueEdit = new QLineEdit;
     valueEdit->setObjectName(QStringLiteral("valueEdit"));
     valueEdit->installEventFilter(this);
-    NormaliseValue();
+    valueEdit->setText(QString::fromStdString(FormatDecimal(kMinTestCurrent, 2)));
 
     auto* communications = new QGroupBox(QStringLiteral("Communications"));
     auto* communicationsForm = new QFormLayout(communications);
@@ -73,17 +73,15 @@ TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const Co
 
 bool TestOutputDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only leaving the field normalises it: a value typed and sent with Enter goes out as
-    // it was typed.
     if (watched == valueEdit && event->type() == QEvent::FocusOut) NormaliseValue();
     return CDeviceDlg::eventFilter(watched, event);
 }
 
 void TestOutputDlg::NormaliseValue()
 {
-    const double value =
-        std::clamp(ReadDecimal(valueEdit->text().toStdString()), kMinTestCurrent, kMaxTestCurrent);
-    valueEdit->setText(QString::fromStdString(FormatDecimal(value, 2)));
+    const std::optional<double> value = ParseDecimal(valueEdit->text().toStdString());
+    if (value && IsTestCurrent(*value))
+        valueEdit->setText(QString::fromStdString(FormatDecimal(*value, 2)));
 }
 
 void TestOutputDlg::OnTestOutput()
@@ -107,7 +105,10 @@ void TestOutputDlg::OnTestOutput()
     connection.baudRate = *baudRate;
     connection.timings = timings;
     const int channel = *channelPosition + 1;
-    const double milliamperes = ReadDecimal(valueEdit->text().toStdString());
+    // Text that is no number goes as NaN, which the output test refuses with the same words
+    // as a current out of range.
+    const double milliamperes = ParseDecimal(valueEdit->text().toStdString())
+                                    .value_or(std::numeric_limits<double>::quiet_NaN());
     RunOperation(
         [connection, channel, milliamperes](CDeviceObserver& observer, std::string& errorText) {
             return TestOutput(connection, channel, milliamperes, observer, errorText);

@@ -21,7 +21,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Whatever was typed becomes a current the unit can drive, 4.00 to 20.00.
+    // A current typed in another form shows as one with two decimals; any other text stays as
+    // typed, and the output test refuses it.
     void NormaliseValue();
     void OnTestOutput();
 

@@ -164,7 +164,11 @@ TEST_F(CliTest, UsageErrorsExitWithTwoHelpAndVersionWithZero)
         "commands --verbose a.cfg", "read" + port + "--baud 300 x.cfg",
         "flash" + port + "--download-baud 300 x.bin",
         output + "--channel 1 --current 3.9", output + "--channel 1 --current 20.5",
-        output + "--channel 5 --current 12", output + "--current 12"};
+        output + "--channel 5 --current 12", output + "--current 12",
+        // Not plain decimal numbers, though a C library reads them: 0x10 would be 16 mA.
+        output + "--channel 1 --current nan", output + "--channel 1 --current inf",
+        output + "--channel 1 --current -infinity", output + "--channel 1 --current 0x10",
+        output + "--channel 1 --current 1e999", output + "--channel 1 --current 12abc"};
     // clang-format on
     for (const std::string& args : usageErrors) {
         const Result result = Run(args);
@@ -208,6 +212,7 @@ TEST_F(CliTest, PortsListsAnAnnouncedUnitWhichTakesAnOutputTestAsComOne)
 
     const Result traced = Run("test-output --trace --port 'COM 1' --channel 2 --current 12.5");
     ASSERT_EQ(traced.status, 0) << traced.err;
+    EXPECT_EQ(traced.LastErrorLine(), "Ready");
     EXPECT_EQ(unit->Log().outputTests, (std::vector<std::pair<int, int>>{{2, 1250}}));
     for (const char* line :
          {"Connecting...\n> 04 ", "\n< 0D 0A ", "\n> 58 4F 20 32 20 31 32 35 30 0A "})

@@ -204,6 +204,10 @@ TEST(NumberText, TypedNumbersAreReadFromTheStartWhateverTheLocale)
     for (const auto& [text, value] : decimals) EXPECT_EQ(ReadDecimal(text), value) << text;
     for (const auto& [text, value] : integers) EXPECT_EQ(ReadInteger(text), value) << text;
     EXPECT_EQ(ReadDecimal(std::string_view("1234").substr(0, 2)), 12);  // the view only
+    // A number that must be the whole text: what is read from the start of one is none here.
+    EXPECT_EQ(ParseDecimal(" -12.5e1\t"), -125.0);
+    for (const char* text : {"", "1,5", "12abc", "0x10", "nan", "inf", "1e999", "2e"})
+        EXPECT_EQ(ParseDecimal(text), std::nullopt) << text;
 
     // A desktop in a language with a decimal comma must not change what is read or shown.
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)

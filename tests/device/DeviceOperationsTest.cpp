@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -102,6 +103,15 @@ TEST_F(DeviceOperationsTest, SendReadAndOutputTestTellEveryTextInOrder)
     EXPECT_EQ(unit->Log().outputTests, (std::vector<std::pair<int, int>>{{1, 434}}));
     EXPECT_EQ(reading.statuses.back(), kStatusSendingOutputTest);
     ExpectPortFree();
+
+    // A current no channel can drive never reaches the unit, whoever asks for it.
+    const int banners = unit->Log().banners;
+    for (const double refused : {3.99, 20.01, -7.0, 1e9, std::nan(""), HUGE_VAL}) {
+        EXPECT_FALSE(TestOutput(Connection(38400), 1, refused, reading, errorText)) << refused;
+        EXPECT_EQ(errorText, kTestCurrentText) << refused;
+    }
+    EXPECT_EQ(unit->Log().banners, banners);
+    EXPECT_EQ(unit->Log().outputTests.size(), 1u);
 }
 
 // Each failed step leaves what came after it undone and the port free; a failed read leaves

@@ -40,13 +40,13 @@ protected:
 
 }  // namespace
 
-TEST_F(OutputTestDialog, KeepsTheValueWithinFourToTwentyAndSendsOnlyWhatTheListsOffer)
+TEST_F(OutputTestDialog, ShowsACurrentWithTwoDecimalsAndSendsOnlyWhatTheListsOffer)
 {
     Open(2);
     EXPECT_EQ(List("channelList")->count(), 2);
     EXPECT_EQ(Value()->text(), "4.00");
-    // Only leaving the field normalises it.
-    const char* const values[][2] = {{"25", "20.00"}, {"abc", "4.00"}, {"12.5", "12.50"}};
+    // Leaving the field shows a current with two decimals; what is none stays for the refusal.
+    const char* const values[][2] = {{"25", "25"}, {"abc", "abc"}, {"12.5", "12.50"}};
     for (const auto& [typed, shown] : values) {
         TypeIn(Value(), typed);
         List("channelList")->setFocus();
@@ -74,15 +74,15 @@ TEST_F(OutputTestDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
 {
     Open(4);
     const std::tuple<int, const char*, bool> cases[] = {
-        {1, "12.00", false}, {0, "25", true}, {3, "25", false}};  // position, value, Enter
+        {1, "12.00", false}, {0, "4.35", true}, {3, "20", false}};  // position, value, Enter
     for (const auto& [position, typed, withEnter] : cases) {
         List("channelList")->setCurrentIndex(position);
         TypeIn(Value(), typed);
         TestOutput(withEnter);
     }
-    // Enter sends what was typed, unclamped; a click normalises it first.
+    // Hundredths of a milliampere, truncated: 4.35 is 434.99... in binary.
     EXPECT_EQ(unit->Log().outputTests,
-              (std::vector<std::pair<int, int>>{{2, 1200}, {1, 2500}, {4, 2000}}));
+              (std::vector<std::pair<int, int>>{{2, 1200}, {1, 434}, {4, 2000}}));
 
     FaultLines("XO", SimLineFault::Kind::ErrorReply);
     QStringList statuses;
