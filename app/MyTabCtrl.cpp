@@ -4,6 +4,7 @@
 #include <QAbstractSlider>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QShortcut>
 #include <algorithm>
 
 #include "pages/AlarmsTab.h"
@@ -50,6 +51,31 @@ CMyTabCtrl::CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget*
     }
     setCurrentIndex(TabSite);
     connect(this, &QTabWidget::currentChanged, this, &CMyTabCtrl::OnSelChange);
+    AddPageKeys();
+}
+
+void CMyTabCtrl::AddPageKeys()
+{
+    // Shortcuts come before the control with the focus: a drop-down would otherwise take
+    // Ctrl+PgDown as a step through its own entries.
+    const std::pair<QKeyCombination, int> keys[] = {
+        {Qt::CTRL | Qt::Key_Tab, +1},
+        {Qt::CTRL | Qt::Key_PageDown, +1},
+        // Shift+Tab arrives as Backtab from most keyboards, as Tab with Shift from some.
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, -1},
+        {Qt::CTRL | Qt::Key_PageUp, -1},
+    };
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this, [this, step] { TurnPage(step); });
+    }
+}
+
+void CMyTabCtrl::TurnPage(int step)
+{
+    // Round from the last page to the first, as tab controls do.
+    setCurrentIndex((currentIndex() + step + count()) % count());
 }
 
 void CMyTabCtrl::StorePages()

@@ -46,6 +46,10 @@ signals:
 
 private:
     void OnSelChange(int index);
+    // Ctrl+Tab and Ctrl+PgDown turn to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to the one
+    // before, from anywhere in the window.
+    void AddPageKeys();
+    void TurnPage(int step);
     // Every control of the page the user can change reports here.
     void WatchEdits(CConfigPage* page);
     void OnPageEdited();

@@ -1,6 +1,10 @@
 #include "dialogs/SerialChoice.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
 
 #include "comm/PortNames.h"
 #include "pages/SerialSettings.h"
@@ -8,6 +12,77 @@
 namespace {
 
 constexpr int kPortCount = 8;
+
+// The entry a text names: its own text, or its port's name, "COM 2" or "com2" as on the
+// command line, with or without the device the entry shows after it.
+std::optional<int> PortPositionNamed(const QComboBox& list, const QString& text)
+{
+    if (const int exact = list.findText(text, Qt::MatchExactly); exact >= 0) return exact;
+    const QString name = text.section(QLatin1Char('('), 0, 0).trimmed();
+    const std::optional<int> number = ParseComNumber(name.toStdString());
+    if (!number || *number > list.count()) return std::nullopt;
+    return *number - 1;
+}
+
+// Typing a port's name into a port list chooses that port. A list that cannot be typed into
+// would search its entries only as far as the blank in "COM 2", which opens it; one that can
+// takes only its entries' texts as they are.
+class CPortNameTyping final : public QObject {
+public:
+    explicit CPortNameTyping(QComboBox* list) : QObject(list), list(list)
+    {
+        list->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (QLineEdit* edit = list->lineEdit()) {
+            // The field the text is typed into takes the keys and the focus.
+            if (!watchingEdit) edit->installEventFilter(this);
+            watchingEdit = true;
+            const auto* key =
+                event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+            const bool enter = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+            if (enter || event->type() == QEvent::FocusOut) ChoosePosition(edit->text());
+            return false;
+        }
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        const bool typing = !typed.isEmpty() && typedAt.isValid() &&
+                            typedAt.elapsed() < QApplication::keyboardInputInterval();
+        if (text.size() != 1 || !text[0].isPrint() ||
+            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
+            (text == QStringLiteral(" ") && !typing)) {
+            typed.clear();
+            return false;
+        }
+        typed = typing ? typed + text : text;
+        typedAt.start();
+        if (!PortPositionNamed(*list, typed)) {
+            for (int i = 0; i < list->count(); ++i) {
+                if (list->itemText(i).startsWith(typed, Qt::CaseInsensitive)) {
+                    list->setCurrentIndex(i);
+                    return true;
+                }
+            }
+        }
+        ChoosePosition(typed);
+        return true;
+    }
+
+private:
+    void ChoosePosition(const QString& text)
+    {
+        if (const std::optional<int> position = PortPositionNamed(*list, text))
+            list->setCurrentIndex(*position);
+    }
+
+    QComboBox* list;
+    bool watchingEdit = false;
+    QString typed;  // what was typed into a list that cannot be typed into, so far
+    QElapsedTimer typedAt;
+};
 
 }  // namespace
 
@@ -23,6 +98,7 @@ QComboBox* NewPortList(const char* name)
         list->addItem(QString::fromStdString(port.label), QString::fromStdString(device));
     }
     list->setCurrentIndex(0);
+    new CPortNameTyping(list);
     return list;
 }
 
@@ -45,7 +121,8 @@ std::optional<int> ChosenPosition(const QComboBox& list)
 
 std::optional<std::string> ChosenPort(const QComboBox& list)
 {
-    const std::optional<int> position = ChosenPosition(list);
+    const std::optional<int> position =
+        list.isEditable() ? PortPositionNamed(list, list.currentText()) : ChosenPosition(list);
     if (!position) return std::nullopt;
     return list.itemData(*position).toString().toStdString();
 }

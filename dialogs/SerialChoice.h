@@ -7,7 +7,8 @@
 class QComboBox;
 
 // "COM 1" to "COM 8", each naming its device when one is mapped ("COM 1 (simulated unit)",
-// "COM 2 (/dev/ttyUSB0)"); COM 1 selected. The list is named `name`.
+// "COM 2 (/dev/ttyUSB0)"); COM 1 selected. The list is named `name`. Typing a port's name
+// ("COM 2", "com2") chooses that port, also in a list that can be typed into.
 QComboBox* NewPortList(const char* name);
 // The first seven unit rates, 1200 to 57600; 57600 selected.
 QComboBox* NewBaudList(const char* name);
@@ -16,6 +17,7 @@ QComboBox* NewBaudList(const char* name);
 // the item whose text is exactly what was typed. Nothing when no item is chosen.
 std::optional<int> ChosenPosition(const QComboBox& list);
 // The device of the chosen entry, or "COM n" when that number has no device (opening it then
-// fails with the usual text). Nothing when no entry is chosen.
+// fails with the usual text). In a list that can be typed into, a port's name counts as its
+// entry. Nothing when no entry is chosen.
 std::optional<std::string> ChosenPort(const QComboBox& list);
 std::optional<int> ChosenBaudRate(const QComboBox& list);

@@ -82,7 +82,8 @@ CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row,
                   {condition.units, name + "Units"}});
     FillQuantityList(condition.quantity, alarmQuantities);
 
-    grid->addWidget(new QLabel(QStringLiteral("Condition %1:").arg(number)), row, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Condition &%1:").arg(number), condition.instrument),
+                    row, 0);
     grid->addWidget(condition.instrument, row, 1);
     grid->addWidget(condition.quantity, row, 2);
     grid->addWidget(condition.compare, row, 3);
@@ -121,10 +122,10 @@ QWidget* CAlarmsTab::BuildSamplerPulse()
     pulseUnits = NewUnitsLabel();
     auto* set = NewPageButton(QStringLiteral("Set Pulse Volume"));
 
-    row->addWidget(new QLabel(QStringLiteral("Instrument:")));
+    row->addWidget(LabelFor(QStringLiteral("&Instrument:"), pulseInstrument));
     row->addWidget(pulseInstrument);
     row->addSpacing(row->spacing() * 3);
-    row->addWidget(new QLabel(QStringLiteral("Pulse every:")));
+    row->addWidget(LabelFor(QStringLiteral("Pulse &every:"), pulseVolume));
     row->addWidget(pulseVolume);
     row->addWidget(pulseUnits);
     row->addStretch(1);

@@ -59,7 +59,10 @@ CIpAddressField::CIpAddressField(QWidget* parent) : QFrame(parent)
         parts[i] = part;
         row->addWidget(part);
     }
+    // Focus given to the field, as by its label's Alt+letter, goes to the first number. Tab
+    // passes over a widget with a focus proxy, so this adds no stop of its own.
     setFocusProxy(parts[0]);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void CIpAddressField::SetAddress(const Address& address)

@@ -41,7 +41,7 @@ COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
 {
     outputType = NewDropDownList(kOutputTypeNames);
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Output Type:")));
+    top->addWidget(LabelFor(QStringLiteral("&Output Type:"), outputType));
     top->addWidget(outputType);
     top->addStretch(1);
 
@@ -87,9 +87,12 @@ QWidget* COutputTab::BuildAnalogOutput()
                       {row.at20mA, name + "At20mA"},
                       {row.units20mA, name + "Units20mA"}});
 
-        QWidget* const cells[] = {row.enabled,         row.instrument, row.quantity,
-                                  new QLabel("4mA:"),  row.at4mA,      row.units4mA,
-                                  new QLabel("20mA:"), row.at20mA,     row.units20mA};
+        // Every row's labels share their Alt+digit, which visits the rows' fields in turn.
+        QLabel* const label4mA = LabelFor("&4mA:", row.at4mA);
+        QLabel* const label20mA = LabelFor("&20mA:", row.at20mA);
+        QWidget* const cells[] = {row.enabled, row.instrument, row.quantity,
+                                  label4mA,    row.at4mA,      row.units4mA,
+                                  label20mA,   row.at20mA,     row.units20mA};
         for (int column = 0; column < static_cast<int>(std::size(cells)); ++column)
             grid->addWidget(cells[column], i, column);
 
@@ -124,11 +127,12 @@ QWidget* COutputTab::BuildModbus()
         QWidget* control;
         int row, column;
     } cells[] = {
-        {"Protocol:", protocol, 0, 0},  {"Address:", address, 1, 0}, {"Baudrate:", baudRate, 2, 0},
-        {"Data bits:", dataBits, 0, 3}, {"Parity:", parity, 1, 3},
+        {"Pro&tocol:", protocol, 0, 0}, {"&Address:", address, 1, 0},
+        {"&Baudrate:", baudRate, 2, 0}, {"&Data bits:", dataBits, 0, 3},
+        {"Pa&rity:", parity, 1, 3},
     };
     for (const auto& cell : cells) {
-        grid->addWidget(new QLabel(QString::fromLatin1(cell.caption)), cell.row, cell.column);
+        grid->addWidget(LabelFor(Latin1(cell.caption), cell.control), cell.row, cell.column);
         grid->addWidget(cell.control, cell.row, cell.column + 1);
     }
     grid->setColumnMinimumWidth(2, grid->horizontalSpacing() * 4);

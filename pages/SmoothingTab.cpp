@@ -122,8 +122,8 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     c.zeroBelowUnits = NewUnitsLabel();
     auto* thresholds = new QGridLayout;
     const std::pair<const char*, std::pair<CValueEdit*, QLabel*>> rows[] = {
-        {"Don't smooth changes over", {c.band, c.bandUnits}},
-        {"Force to zero if less than", {c.zeroBelow, c.zeroBelowUnits}},
+        {"&Don't smooth changes over", {c.band, c.bandUnits}},
+        {"Force to &zero if less than", {c.zeroBelow, c.zeroBelowUnits}},
     };
     int row = 0;
     for (const auto& [label, field] : rows) {

@@ -92,7 +92,7 @@ QWidget* CSystemTab::CreatePortGroup(int group)
 
     auto* grid = new QGridLayout(box);
     const std::pair<const char*, QComboBox*> rows[] = {
-        {"Baudrate:", c.baudRate}, {"Data bits:", c.dataBits}, {"Parity:", c.parity}};
+        {"&Baudrate:", c.baudRate}, {"&Data bits:", c.dataBits}, {"Pa&rity:", c.parity}};
     int row = 0;
     for (const auto& [label, list] : rows) {
         grid->addWidget(LabelFor(Latin1(label), list), row, 0);
@@ -114,9 +114,9 @@ QWidget* CSystemTab::CreateNetworkGroup()
     address = new CIpAddressField;
     subnet = new CIpAddressField;
     auto* grid = new QGridLayout(box);
-    grid->addWidget(LabelFor(QStringLiteral("Address:"), address), 0, 0);
+    grid->addWidget(LabelFor(QStringLiteral("&Address:"), address), 0, 0);
     grid->addWidget(address, 0, 1, Qt::AlignLeft);
-    grid->addWidget(LabelFor(QStringLiteral("Subnet:"), subnet), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("S&ubnet:"), subnet), 1, 0);
     grid->addWidget(subnet, 1, 1, Qt::AlignLeft);
     grid->setRowStretch(2, 1);
     return box;
@@ -131,7 +131,7 @@ QWidget* CSystemTab::CreateModemGroup()
     modemInit->setValidator(new CCapitalsValidator(modemInit));
     auto* grid = new QGridLayout(box);
     grid->addWidget(useModem, 0, 0, 1, 2);
-    grid->addWidget(LabelFor(QStringLiteral("Initialization String:"), modemInit), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("&Initialization String:"), modemInit), 1, 0);
     grid->addWidget(modemInit, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);

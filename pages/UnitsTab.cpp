@@ -38,11 +38,11 @@ struct UnitList {
     int lastCode;
 };
 constexpr UnitList kUnitLists[] = {
-    {"Flow Units:", KindFlow, 13, 20},                // Cumecs .. cubic centimeters per second
-    {"Velocity Units:", KindVelocity, 8, 11},         // meters .. centimeters per second
-    {"Depth Units:", KindDepth, 2, 6},                // feet .. meters
-    {"Temperature Units:", KindTemperature, 36, 37},  // Celsius, Fahrenheit
-    {"Volume Units:", KindVolume, 27, 34},            // liters .. acre feet
+    {"Flo&w Units:", KindFlow, 13, 20},                // Cumecs .. cubic centimeters per second
+    {"&Velocity Units:", KindVelocity, 8, 11},         // meters .. centimeters per second
+    {"&Depth Units:", KindDepth, 2, 6},                // feet .. meters
+    {"Te&mperature Units:", KindTemperature, 36, 37},  // Celsius, Fahrenheit
+    {"V&olume Units:", KindVolume, 27, 34},            // liters .. acre feet
 };
 constexpr int kFlowList = 0;
 
@@ -96,7 +96,7 @@ CUnitsTab::CUnitsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, 
     // Created in reading order, which is also the order the Tab key follows.
     siteName = NameEdit(this);
     auto* siteRow = new QHBoxLayout;
-    siteRow->addWidget(LabelFor(QStringLiteral("Site Name:"), siteName));
+    siteRow->addWidget(LabelFor(QStringLiteral("S&ite Name:"), siteName));
     siteRow->addWidget(siteName);
     siteRow->addStretch(1);
 
@@ -135,13 +135,13 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
     SetWidthInChars(c.seconds, 6);
 
     auto* grid = new QGridLayout(group);
-    grid->addWidget(LabelFor(QStringLiteral("Type:"), c.type), 0, 0);
+    grid->addWidget(LabelFor(QStringLiteral("&Type:"), c.type), 0, 0);
     grid->addWidget(c.type, 0, 1, 1, 2, Qt::AlignLeft);
-    grid->addWidget(LabelFor(QStringLiteral("Name:"), c.name), 1, 0);
+    grid->addWidget(LabelFor(QStringLiteral("&Name:"), c.name), 1, 0);
     grid->addWidget(c.name, 1, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(c.timeout, 2, 0);
     grid->addWidget(c.seconds, 2, 1);
-    grid->addWidget(LabelFor(QStringLiteral("seconds"), c.seconds), 2, 2);
+    grid->addWidget(LabelFor(QStringLiteral("s&econds"), c.seconds), 2, 2);
     grid->setColumnStretch(2, 1);
 
     connect(c.type, &QComboBox::activated, this, &CUnitsTab::StoreThenLoad);
@@ -178,7 +178,7 @@ QWidget* CUnitsTab::CreateLcdGroup()
     cycleTimeText = new QLabel;
     // The label shows the stored time, which may lie beyond the slider's end.
     ReserveLabelWidth(cycleTimeText, QString::fromLatin1(kCycleTimeFormat).arg(255));
-    grid->addWidget(LabelFor(QStringLiteral("Cycle Time:"), cycleTime), kLcdBoxCount, 0);
+    grid->addWidget(LabelFor(QStringLiteral("&Cycle Time:"), cycleTime), kLcdBoxCount, 0);
     grid->addWidget(cycleTime, kLcdBoxCount, 1);
     grid->addWidget(cycleTimeText, kLcdBoxCount, 2);
 

@@ -15,8 +15,8 @@ Fields FieldsOf(const AlarmRule& r)
 
 // The rule controls at rest, as for an unused line.
 const char kAtRest[] =
-    "Condition 1: | <Ins 1> | <Q Main> | <>> | [0.000] | MGD | <N/A> | Condition 2: | <Ins 1> "
-    "(off) | <Q Main> (off) | <>> (off) | [0.000] (off) | MGD | Latching when triggered [ ]";
+    "<Ins 1> | <Q Main> | <>> | [0.000] | MGD | <N/A> | <Ins 1> (off) | <Q Main> (off) | <>> "
+    "(off) | [0.000] (off) | MGD | Latching when triggered [ ]";
 
 class AlarmsPage : public CPageTest<CAlarmsTab> {
 protected:
@@ -28,9 +28,9 @@ protected:
 TEST_F(AlarmsPage, RecordWithoutRulesShowsEightUnusedLinesAndTheControlsAtRest)
 {
     EXPECT_EQ(Snapshot(page.get()),
-              kAtRest + QString(" | Instrument: | <Ins 1> | Pulse every: | [] | MGal | > #1: (not "
-                                "used) / #2: (not used) / #3: (not used) / #4: (not used) / #5: "
-                                "(not used) / #6: (not used) / #7: (not used) / #8: (not used)"));
+              kAtRest + QString(" | <Ins 1> | [] | MGal | > #1: (not used) / #2: (not used) / "
+                                "#3: (not used) / #4: (not used) / #5: (not used) / #6: (not "
+                                "used) / #7: (not used) / #8: (not used)"));
 }
 
 TEST_F(AlarmsPage, ThresholdsAreStoredInBaseUnitsRoundedByTheSignOfTheTypedNumber)
@@ -80,8 +80,8 @@ TEST_F(AlarmsPage, LatchingTwoConditionRuleIsStoredListedAndLoadedBack)
     EXPECT_EQ(Parameters(), kAtRest);
     ClickLine(Rules(), 1);
     EXPECT_EQ(Parameters(),
-              "Condition 1: | <Ins 1> | <Main Depth> | <>> | [50.0] | In | <AND> | Condition 2: | "
-              "<Ins 2> | <Q Main> | <<> | [3.50] | MGD | Latching when triggered [x]");
+              "<Ins 1> | <Main Depth> | <>> | [50.0] | In | <AND> | <Ins 2> | <Q Main> | <<> | "
+              "[3.50] | MGD | Latching when triggered [x]");
 }
 
 TEST_F(AlarmsPage, PulseIsStoredInThousandthsOfTheVolumeBaseUnitAndTheLastLineStays)
@@ -113,9 +113,8 @@ TEST_F(AlarmsPage, CombinedQuantitiesTakeNoInstrument)
     Choose(List("condition2Quantity"), "Average Depth");
     Choose(List("join"), "OR");  // enables the second condition again, but not its instrument
     EXPECT_EQ(Parameters(),
-              "Condition 1: | <Ins 2> (off) | <Average Flow> | <>> | [0.000] | MGD | <OR> | "
-              "Condition 2: | <Ins 1> (off) | <Average Depth> | <>> | [0.000] | In | Latching "
-              "when triggered [ ]");
+              "<Ins 2> (off) | <Average Flow> | <>> | [0.000] | MGD | <OR> | <Ins 1> (off) | "
+              "<Average Depth> | <>> | [0.000] | In | Latching when triggered [ ]");
     Choose(List("join"), "N/A");
     PressButton("Set Alarm Condition");
 

@@ -18,14 +18,12 @@ TEST_F(OutputPage, ShowsTheFactoryRecordAndStoresItBackWithChannelThreeSwitchedO
 {
     EXPECT_EQ(
         Snapshot(page.get()),
-        "Output Type: | <Analog (4 - 20mA)> | Channel 1 [x] | <Ins 1> | <Smoothed Flow> | "
-        "4mA: | [0.000] | MGD | 20mA: | [100] | MGD | Channel 2 [x] | <Ins 1> | <Smoothed "
-        "Velocity> | 4mA: | [0.000] | ft/s | 20mA: | [10.0] | ft/s | Channel 3 [x] | <Ins 1> "
-        "| <Smoothed Depth> | 4mA: | [0.000] | In | 20mA: | [120] | In | Channel 4 [x] | <Ins "
-        "1> | <Sensor Temperature> | 4mA: | [32.0] | \u00b0F | 20mA: | [100] | \u00b0F | "
-        "Protocol: (off) | <ASCII> (off) | Address: (off) | [1] (off) | Baudrate: (off) | "
-        "<9600> (off) | Data bits: (off) | <8> (off) | Parity: (off) | <None> (off) | Use "
-        "alternate MODBUS port (disables instrument 2) [ ]");
+        "<Analog (4 - 20mA)> | Channel 1 [x] | <Ins 1> | <Smoothed Flow> | [0.000] | MGD | "
+        "[100] | MGD | Channel 2 [x] | <Ins 1> | <Smoothed Velocity> | [0.000] | ft/s | [10.0] "
+        "| ft/s | Channel 3 [x] | <Ins 1> | <Smoothed Depth> | [0.000] | In | [120] | In | "
+        "Channel 4 [x] | <Ins 1> | <Sensor Temperature> | [32.0] | \u00b0F | [100] | \u00b0F "
+        "| <ASCII> (off) | [1] (off) | <9600> (off) | <8> (off) | <None> (off) | Use alternate "
+        "MODBUS port (disables instrument 2) [ ]");
     // Every value shown converts back to the integer it came from; only channel 3's "on"
     // byte, 2 in the factory record, is written as 1.
     UnitConfig expected = config;
@@ -37,11 +35,9 @@ TEST_F(OutputPage, ShowsTheFactoryRecordAndStoresItBackWithChannelThreeSwitchedO
     Choose(List("channel1Instrument"), "Ins 3");
     Choose(List("channel1Quantity"), "Smoothed Velocity");
     Choose(List("channel2Quantity"), "Average Flow");  // of no single instrument
-    EXPECT_EQ(
-        Channels().section(" | Channel 3", 0, 0),
-        "Channel 1 [x] | <Ins 3> | <Smoothed Velocity> | 4mA: | [0.000] | ft/s | 20mA: | "
-        "[100] | ft/s | Channel 2 [x] | <Ins 1> (off) | <Average Flow> | 4mA: | [0.000] | MGD "
-        "| 20mA: | [10.0] | MGD");
+    EXPECT_EQ(Channels().section(" | Channel 3", 0, 0),
+              "Channel 1 [x] | <Ins 3> | <Smoothed Velocity> | [0.000] | ft/s | [100] | ft/s | "
+              "Channel 2 [x] | <Ins 1> (off) | <Average Flow> | [0.000] | MGD | [10.0] | MGD");
     Store();
     const AnalogChannel first = config.analogChannel[0], second = config.analogChannel[1];
     EXPECT_EQ(Value(first.dataType), 15);
@@ -97,9 +93,8 @@ TEST_F(OutputPage, ModbusTakesTheChannelsAndTheAlternatePortTakesInstrumentTwo)
     EXPECT_EQ(Value(config.modbusAltPort), 1);
     EXPECT_EQ(Value(config.instrumentType[1]), InstrumentInactive);
     const QString settings =
-        "Protocol: | <ASCII> | Address: | [1] | Baudrate: | <9600> | Data "
-        "bits: | <8> | Parity: | <None> | Use alternate MODBUS port "
-        "(disables instrument 2) ";
+        "<ASCII> | [1] | <9600> | <8> | <None> | Use alternate MODBUS port (disables "
+        "instrument 2) ";
     EXPECT_EQ(Modbus(), settings + "[x]");
 
     Choose(List("outputType"), "MODBUS");

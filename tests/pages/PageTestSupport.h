@@ -31,6 +31,14 @@ inline void PrintTo(const QString& text, std::ostream* out)
     *out << text.toStdString();
 }
 
+// A control's text as shown: without the '&' that marks its Alt+letter.
+inline QString ShownText(QString text)
+{
+    return text.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(u'&')
+        .replace(QStringLiteral("\x01"), QStringLiteral("&"));
+}
+
 // Picks an entry with the keys: Home, then Down until it is reached.
 inline void Choose(QComboBox* list, const QString& text)
 {
@@ -84,7 +92,7 @@ template <class Button = QAbstractButton>
 Button* FindButton(const QWidget* within, const QString& text)
 {
     for (Button* button : within->findChildren<Button*>())
-        if (button->text() == text) return button;
+        if (ShownText(button->text()) == text) return button;
     ADD_FAILURE() << "no button " << text.toStdString();
     return nullptr;
 }
@@ -93,7 +101,7 @@ Button* FindButton(const QWidget* within, const QString& text)
 inline QWidget* Group(const QWidget* page, const QString& title)
 {
     for (QGroupBox* group : page->findChildren<QGroupBox*>())
-        if (group->title() == title) return group;
+        if (ShownText(group->title()) == title) return group;
     ADD_FAILURE() << "no group " << title.toStdString();
     return nullptr;
 }
@@ -103,7 +111,7 @@ template <typename Field>
 Field* Labelled(const QWidget* within, const QString& label)
 {
     for (QLabel* candidate : within->findChildren<QLabel*>())
-        if (candidate->text() == label)
+        if (ShownText(candidate->text()) == label)
             if (auto* field = qobject_cast<Field*>(candidate->buddy())) return field;
     ADD_FAILURE() << "no field labelled " << label.toStdString();
     return nullptr;
@@ -122,13 +130,13 @@ inline QString Snapshot(const QWidget* within)
         else if (auto* list = qobject_cast<const QComboBox*>(control))
             text = "<" + list->currentText() + ">";
         else if (auto* box = qobject_cast<const QCheckBox*>(control))
-            text = box->text() + (box->isChecked() ? " [x]" : " [ ]");
+            text = ShownText(box->text()) + (box->isChecked() ? " [x]" : " [ ]");
         else if (auto* radio = qobject_cast<const QRadioButton*>(control))
-            text = radio->text() + (radio->isChecked() ? " (o)" : " ( )");
+            text = ShownText(radio->text()) + (radio->isChecked() ? " (o)" : " ( )");
         else if (auto* slider = qobject_cast<const QSlider*>(control))
             text = QStringLiteral("slider %1").arg(slider->value());
         else if (auto* label = qobject_cast<const QLabel*>(control); label && !label->buddy())
-            text = label->text().replace(u'\n', u' ');
+            text = ShownText(label->text()).replace(u'\n', u' ');
         else if (auto* lines = qobject_cast<const QListWidget*>(control))
             for (int i = 0; i < lines->count(); ++i)
                 text += (i ? " / " : "") + QString(lines->item(i)->isSelected() ? "> " : "") +
