@@ -26,7 +26,7 @@ std::optional<int> PortPositionNamed(const QComboBox& list, const QString& text)
 
 // Typing a port's name into a port list chooses that port. A list that cannot be typed into
 // would search its entries only as far as the blank in "COM 2", which opens it; one that can
-// takes only its entries' texts as they are.
+// would take only an entry's whole text.
 class CPortNameTyping final : public QObject {
 public:
     explicit CPortNameTyping(QComboBox* list) : QObject(list), list(list)
@@ -37,50 +37,59 @@ public:
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (QLineEdit* edit = list->lineEdit()) {
-            // The field the text is typed into takes the keys and the focus.
+            // Made editable after it was made: the field takes the keys and the focus.
             if (!watchingEdit) edit->installEventFilter(this);
             watchingEdit = true;
-            const auto* key =
-                event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
-            const bool enter = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
-            if (enter || event->type() == QEvent::FocusOut) ChoosePosition(edit->text());
+            if (IsEnter(event) || event->type() == QEvent::FocusOut) Choose(edit->text());
             return false;
         }
-        if (event->type() != QEvent::KeyPress) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        const bool typing = !typed.isEmpty() && typedAt.isValid() &&
-                            typedAt.elapsed() < QApplication::keyboardInputInterval();
-        if (text.size() != 1 || !text[0].isPrint() ||
-            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
-            (text == QStringLiteral(" ") && !typing)) {
-            typed.clear();
-            return false;
-        }
-        typed = typing ? typed + text : text;
-        typedAt.start();
-        if (!PortPositionNamed(*list, typed)) {
-            for (int i = 0; i < list->count(); ++i) {
-                if (list->itemText(i).startsWith(typed, Qt::CaseInsensitive)) {
-                    list->setCurrentIndex(i);
-                    return true;
-                }
-            }
-        }
-        ChoosePosition(typed);
-        return true;
+        return event->type() == QEvent::KeyPress && TypeAhead(*static_cast<QKeyEvent*>(event));
     }
 
 private:
-    void ChoosePosition(const QString& text)
+    static bool IsEnter(const QEvent* event)
     {
-        if (const std::optional<int> position = PortPositionNamed(*list, text))
-            list->setCurrentIndex(*position);
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+
+    // Characters typed in quick succession make a name; true when the key was one of them.
+    bool TypeAhead(const QKeyEvent& key)
+    {
+        const QString text = key.text();
+        const bool goesOn = !typed.isEmpty() && typedAt.isValid() &&
+                            typedAt.elapsed() < QApplication::keyboardInputInterval();
+        const bool character = text.size() == 1 && text[0].isPrint() &&
+                               !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        // A blank that starts nothing still opens the list.
+        if (!character || (text == QStringLiteral(" ") && !goesOn)) {
+            typed.clear();
+            return false;
+        }
+        typed = goesOn ? typed + text : text;
+        typedAt.start();
+        if (Choose(typed)) return true;
+        // On the way to a name: the first entry that starts with what was typed so far.
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->itemText(i).startsWith(typed, Qt::CaseInsensitive)) {
+                list->setCurrentIndex(i);
+                break;
+            }
+        }
+        return true;
+    }
+
+    bool Choose(const QString& text)
+    {
+        const std::optional<int> position = PortPositionNamed(*list, text);
+        if (position) list->setCurrentIndex(*position);
+        return position.has_value();
     }
 
     QComboBox* list;
     bool watchingEdit = false;
-    QString typed;  // what was typed into a list that cannot be typed into, so far
+    QString typed;  // typed into a list that cannot be typed into
     QElapsedTimer typedAt;
 };
 
