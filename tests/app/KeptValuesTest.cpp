@@ -71,34 +71,14 @@ UnitConfig AwkwardRecord(double near)
         record.smoothing[q].zeroBelow = Awkward(near / 3, record.unitCode[smoothed[q]]);
         record.smoothing[q].tcf = static_cast<float>(0.123456 * (q + 1));
     }
-    // Instrument 1's main depth above ..., and instrument 2's Q Main below ..., latching; a
-    // pulse on instrument 3.
-    record.alarmRule[0] = {.enabled = 1,
-                           .instrument1 = 0,
-                           .instrument2 = 1,
-                           .dataType1 = 16,
-                           .dataType2 = 1,
-                           .compare1 = 1,
-                           .compare2 = 2,
-                           .threshold1 = Awkward(near, record.unitCode[KindDepth]),
-                           .threshold2 = Awkward(near, kMgd),
-                           .combine = AlarmCombineAnd,
-                           .latching = 1};
-    record.alarmRule[1] = AlarmRule{};
-    record.alarmRule[1].enabled = 1;
-    record.alarmRule[1].instrument1 = 2;
-    record.alarmRule[1].dataType1 = 8;
-    record.alarmRule[1].compare1 = AlarmComparePulse;
-    record.alarmRule[1].threshold1 = 1234567 + static_cast<std::int32_t>(near);
-    record.alarmRule[1].combine = AlarmCombineNone;
+    // Fields in record order: enabled, instruments, data types, comparisons, thresholds,
+    // join, latching. Instrument 1's main depth above a value and instrument 2's Q Main below
+    // one, latching; then a pulse for instrument 3.
+    const std::int32_t depth = Awkward(near, record.unitCode[KindDepth]);
+    record.alarmRule[0] = {1, 0, 1, 16, 1, 1, 2, depth, Awkward(near, kMgd), AlarmCombineAnd, 1};
+    record.alarmRule[1] = {
+        1, 2, 0, 8, 0, AlarmComparePulse, 0, 1234567 + int(near), 0, AlarmCombineNone, 0};
     return record;
-}
-
-// What an awkward record shows at a precision: the Flow channel's 20 mA end loses its value.
-void ExpectAwkward(const UnitConfig& record, double near)
-{
-    const std::int32_t value = record.analogChannel[0].at20mA;
-    EXPECT_NE(Base(ReadDecimal(FormatValue(ToDisplayUnits(value, kMgd))), kMgd), value) << near;
 }
 
 // Every alarm rule in use set again as it shows, without an edit.
@@ -193,7 +173,9 @@ TEST_F(WholeProgram, OpenThenSaveWritesTheFileAsItWasAtEveryDisplayPrecision)
 {
     for (const double near : {0.5, 5.0, 50.0, 500.0}) {
         const UnitConfig record = AwkwardRecord(near);
-        ExpectAwkward(record, near);
+        // Shown, channel 1's 20 mA end reads back as another value.
+        const std::int32_t flow = record.analogChannel[0].at20mA;
+        EXPECT_NE(Base(ReadDecimal(FormatValue(ToDisplayUnits(flow, kMgd))), kMgd), flow);
         WriteFile(Path("awkward.cfg"), ImageOf(record));
         CSluiceConfigDlg program;
         ShowActive(program);
