@@ -111,6 +111,11 @@ void CMyTabCtrl::OnPageEdited()
     // record holds what the user sees, and the window can tell at once whether it differs
     // from the one last saved.
     pages[current]->StoreToConfig();
+    // A change on one page can change what another shows (display units, instrument 2 taken
+    // by the alternate MODBUS port). The pages not shown load the record again, so that none
+    // keeps an old view that a later store would write back.
+    for (ConfigTab tab : kReloadOrder)
+        if (tab != current) pages[tab]->LoadFromConfig();
     emit Edited();
 }
 

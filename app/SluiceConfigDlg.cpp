@@ -45,7 +45,7 @@ CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent)
     SetDefaults(config);
     tabs = new CMyTabCtrl(&config, makePage);
     connect(tabs, &CMyTabCtrl::Edited, this, &CSluiceConfigDlg::UpdateTitle);
-    SetUnchanged({});
+    RecordLoaded({});
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -108,7 +108,7 @@ void CSluiceConfigDlg::OnFileOpen()
         return;
     }
     tabs->ReloadPages();
-    SetUnchanged(path);
+    RecordLoaded(path);
 }
 
 void CSluiceConfigDlg::OnFileSave()
@@ -144,11 +144,16 @@ bool CSluiceConfigDlg::MayReplaceRecord()
     return false;
 }
 
+void CSluiceConfigDlg::RecordLoaded(const QString& file)
+{
+    // A store applies the pages' own rules, such as the area unit that goes with the flow
+    // unit; without it the first store after a load would count as a change.
+    tabs->StorePages();
+    SetUnchanged(file);
+}
+
 void CSluiceConfigDlg::SetUnchanged(const QString& file)
 {
-    // Stored first: a store applies the pages' own rules, such as the area unit that goes
-    // with the flow unit, and without it the first store after a load would count as a change.
-    tabs->StorePages();
     unchangedConfig = config;
     currentFile = file;
     if (!file.isEmpty()) currentFolder = QFileInfo(file).absolutePath();
@@ -192,7 +197,7 @@ void CSluiceConfigDlg::OnReadConfiguration()
     // configuration read is in no file until it is saved.
     if (RunReadDialog()) {
         tabs->ReloadPages();
-        SetUnchanged({});
+        RecordLoaded({});
     }
 }
 

@@ -36,8 +36,10 @@ private:
     bool SaveConfiguration();
     // Asks what to do with changes that were not saved; true when they may go.
     bool MayReplaceRecord();
-    // The record just loaded, or just saved to `file` (empty: it is in no file, such as a
-    // configuration read from a unit), is the one the window compares with from now on.
+    // A whole record was loaded into the pages (at start, from `file`, or from a unit, with
+    // `file` empty): the pages store it at once, and it is the record that has no changes.
+    void RecordLoaded(const QString& file);
+    // The record as it stands is in `file` (empty: in none), and has no changes.
     void SetUnchanged(const QString& file);
     bool HasUnsavedChanges() const;
     // The title names the file the record is in, with Qt's marker for unsaved changes.

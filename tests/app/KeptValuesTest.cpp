@@ -206,10 +206,13 @@ TEST_F(WholeProgram, ReadThenSendProgramsTheLinesOfTheConfigurationRead)
     }
 }
 
+// Ticked, the port takes instrument 2; unticked again, instrument 2 stays inactive, as the
+// Site page shows, whether or not the Site page was looked at in between.
 TEST_F(WholeProgram, TheAlternateModbusPortLeavesInstrument2InactiveWhereverTheRecordIsStored)
 {
     for (int tab = 0; tab < kTabCount; ++tab) {
-        for (const bool send : {false, true}) {
+        for (const auto& [send, untick] :
+             {std::pair(false, false), std::pair(true, false), std::pair(false, true)}) {
             CSluiceConfigDlg program;
             ShowActive(program);
             ClickTab(program.TabControl(), TabSite);
@@ -217,6 +220,7 @@ TEST_F(WholeProgram, TheAlternateModbusPortLeavesInstrument2InactiveWhereverTheR
                    "KESTREL");
             ClickTab(program.TabControl(), TabOutput);
             Press(Find<QCheckBox>(PageOf(program, TabOutput), "alternatePort"));
+            if (untick) Press(Find<QCheckBox>(PageOf(program, TabOutput), "alternatePort"));
             ClickTab(program.TabControl(), tab);
             if (send)
                 ChooseMenuItem(program, "&Send Configuration...");
@@ -224,7 +228,7 @@ TEST_F(WholeProgram, TheAlternateModbusPortLeavesInstrument2InactiveWhereverTheR
                 SaveWithKeys(program, Path("alternate.cfg"));
 
             const UnitConfig& record = program.Config();
-            EXPECT_EQ(Value(record.modbusAltPort), 1) << "tab " << tab << " send " << send;
+            EXPECT_EQ(Value(record.modbusAltPort), untick ? 0 : 1) << "tab " << tab;
             EXPECT_EQ(Value(record.instrumentType[1]), InstrumentInactive)
                 << "tab " << tab << " send " << send;
             if (!send) {
