@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QApplication>
+#include <optional>
 
 class CSluiceConfigApp : public QApplication {
     Q_OBJECT
 
 public:
     CSluiceConfigApp(int& argc, char** argv);
+
+    // --help and --version, answered on stdout before any application object exists, so
+    // that they need no display. Returns the exit status when one of them was asked for.
+    static std::optional<int> AnswerHelpOrVersion(int argc, char** argv);
 
     // Shows the main window and returns the exit status once it has closed.
     int Run();

@@ -2,6 +2,8 @@
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = CSluiceConfigApp::AnswerHelpOrVersion(argc, argv))
+        return *status;
     CSluiceConfigApp app(argc, argv);
     return app.Run();
 }
