@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # One entry point for people and CI: installs what is missing, builds, then runs.
-#   ./dev.sh run    the main job: a simulated unit and the desktop program
-#   ./dev.sh test   every test
-#   ./dev.sh build  just build
+#   ./dev.sh run      the main job: a simulated unit and the desktop program
+#   ./dev.sh test     every test
+#   ./dev.sh build    just build
+#   ./dev.sh package  the Debian package, checked by lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,8 +36,14 @@ case "${1:-build}" in
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
     ;;
   build) ;;
+  package)
+    rm -f "$build"/*.deb
+    (cd "$build" && cpack -G DEB)
+    # Any error or warning fails.
+    lintian --fail-on error,warning "$build"/*.deb
+    ;;
   *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|package" >&2
     exit 2
     ;;
 esac

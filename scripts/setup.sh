@@ -13,8 +13,10 @@ packages=(
   # desktop program, offscreen widget tests, screenshots
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool desktop-file-utils
-  # the Debian package (cpack -G DEB works out its dependencies with dpkg-shlibdeps)
-  dpkg-dev file
+  # the Debian package (cpack -G DEB works out its dependencies with dpkg-shlibdeps), its
+  # manual pages made from --help, lintian's check of it, and the desktop's own tools that
+  # the tests ask about its file type, AppStream data and bash completion
+  dpkg-dev file help2man lintian shared-mime-info libglib2.0-bin appstream bash-completion
 )
 
 missing=()
