@@ -1,16 +1,21 @@
 #include "config/ConfigFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 #include "config/ConfigImage.h"
 
@@ -128,7 +133,130 @@ void SyncDirectory(const std::string& directory)
     ::close(fd);
 }
 
+// A save's temporary file is called "." + the target's name (cut to 200 characters) + "." +
+// the saving process's id + "." + six characters: hidden, beside the target (a rename
+// cannot cross file systems), short enough for the longest file name, and telling which
+// process it belongs to.
+std::string TemporaryPrefix(const std::string& target)
+{
+    return "." + BaseNameOf(target).substr(0, 200) + ".";
+}
+
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+// Removes the temporary files of this target whose saving process has ended: a save killed
+// while its file had a name left them. Those of saves still running are left alone.
+void RemoveAbandonedTemporaries(const std::string& target)
+{
+    const std::string prefix = TemporaryPrefix(target);
+    DIR* dir = ::opendir(DirectoryOf(target).c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view rest = entry->d_name;
+        if (!rest.starts_with(prefix)) continue;
+        rest.remove_prefix(prefix.size());
+        const std::size_t dot = rest.find('.');
+        if (dot == std::string_view::npos || rest.size() - dot - 1 != kTemporarySuffixLength)
+            continue;
+        int pid = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, pid);
+        if (error != std::errc() || end != rest.data() + dot || pid <= 0) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        (void)::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Links the unnamed file into the directory under a temporary name, for the rename.
+bool NameUnnamedFile(int fd, const std::string& prefix, std::string& temporary)
+{
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[kTemporarySuffixLength] = {};
+        if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) return false;
+        temporary = prefix;
+        for (const unsigned char byte : random) temporary += kLetters[byte % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+// Writes the image to a new file beside the target and gives it a temporary name, ready for
+// the rename. The file gets its name only once it is complete and on the disk, where the
+// file system takes unnamed files; elsewhere it has its name from the start. On failure
+// nothing is left behind, `error` tells why and `created` whether the file could be made.
+bool WriteTemporary(const std::string& image, const std::string& target,
+                    const struct stat* existing, std::string& temporary, int& error,
+                    bool& created)
+{
+    created = false;
+    const std::string directory = DirectoryOf(target);
+    const std::string prefix =
+        directory + "/" + TemporaryPrefix(target) + std::to_string(::getpid()) + ".";
+    for (const bool unnamed : {true, false}) {
+        temporary = prefix + std::string(kTemporarySuffixLength, 'X');
+        const int fd = unnamed ? ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
+                               : ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0) {
+            error = errno;
+            // EISDIR and EOPNOTSUPP: a file system or kernel without unnamed files.
+            if (unnamed) continue;
+            return false;
+        }
+        created = true;
+        // A file root saves for someone else stays theirs. When that is not allowed the file
+        // belongs to whoever saved it, as a new file would; that is no reason to fail.
+        if (existing && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
+        }
+        const mode_t mode = existing ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
+        bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, image) && ::fsync(fd) == 0;
+        error = errno;
+        bool named = !unnamed;
+        if (written && unnamed) {
+            named = NameUnnamedFile(fd, prefix, temporary);
+            // No way to name it (no /proc, say): write a named one instead.
+            if (!named) {
+                ::close(fd);
+                continue;
+            }
+        }
+        if (::close(fd) != 0 && written) {
+            written = false;
+            error = errno;
+        }
+        if (written) return true;
+        if (named) ::unlink(temporary.c_str());
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
+
+int OpenRegularFile(const std::string& path, std::string& reason)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int error = errno;
+        reason = S_ISDIR(status.st_mode) ? std::strerror(EISDIR)
+                 : status.st_mode != 0    ? kNotRegularFileReason
+                                          : std::strerror(error);
+        ::close(fd);
+        return -1;
+    }
+    // Reads block as usual, on any file system.
+    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::string& errorText)
 {
@@ -149,30 +277,18 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return Fail(errorText, kFileOpenErrorText, path, errno);
 
-    // Hidden, beside the target (a rename cannot cross file systems), and short enough for
-    // the longest file name.
-    std::string temporary =
-        DirectoryOf(target) + "/." + BaseNameOf(target).substr(0, 200) + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return Fail(errorText, kFileOpenErrorText, path, errno);
-
-    // A file root saves for someone else stays theirs. When that is not allowed the file
-    // belongs to whoever saved it, as a new file would; that is no reason to fail.
-    if (exists && ::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-    }
-    const mode_t mode = exists ? existing.st_mode & 07777 : 0666 & ~CurrentUmask();
-    bool saved = ::fchmod(fd, mode) == 0 && WriteAll(fd, image) && ::fsync(fd) == 0;
-    error = errno;
-    if (::close(fd) != 0 && saved) {
-        saved = false;
-        error = errno;
-    }
+    RemoveAbandonedTemporaries(target);
+    std::string temporary;
+    bool created = false;
+    bool saved =
+        WriteTemporary(image, target, exists ? &existing : nullptr, temporary, error, created);
+    if (!created) return Fail(errorText, kFileOpenErrorText, path, error);
     if (saved && ::rename(temporary.c_str(), target.c_str()) != 0) {
         saved = false;
         error = errno;
+        ::unlink(temporary.c_str());
     }
     if (!saved) {
-        ::unlink(temporary.c_str());
         const std::string text = exists ? std::string(kFileWriteErrorText) + kFileKeptText
                                         : std::string(kFileWriteErrorText);
         return Fail(errorText, text, path, error);
@@ -183,16 +299,15 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
 
 bool LoadConfigFile(UnitConfig& config, const std::string& path, std::string& errorText)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail(errorText, kFileOpenErrorText, path, errno);
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        ::close(fd);
-        return Fail(errorText, kFileOpenErrorText, path, EISDIR);
+    std::string reason;
+    const int fd = OpenRegularFile(path, reason);
+    if (fd < 0) {
+        errorText = std::string(kFileOpenErrorText) + "\n" + path + ": " + reason;
+        return false;
     }
 
     // The header's length is 16 bits, so the reader never judges more than this many bytes;
-    // reading no further keeps a huge file or an endless device from being read whole.
+    // reading no further keeps a huge file from being read whole.
     std::string bytes(sizeof(ImageHeader) + INT16_MAX, '\0');
     std::size_t filled = 0;
     int readError = 0;

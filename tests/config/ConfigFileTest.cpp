@@ -1,9 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,8 +16,10 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "config/Checksum.h"
 #include "config/ConfigFile.h"
@@ -223,11 +230,71 @@ TEST_F(ConfigFileTest, FailuresNameThePathAndTheReasonAndLeaveTheRecordAlone)
         {dir, Reason(kFileOpenErrorText, dir, EISDIR)},
         {Write("damaged.cfg", damaged), kImageChecksumText},
         {Write("short.cfg", image.substr(0, 434)), kImageIncompleteText},
-        {"/dev/zero", kImageUnreadableText}};  // read no further than one image could reach
+        {"/dev/zero", std::string(kFileOpenErrorText) + "\n/dev/zero: " + kNotRegularFileReason}};
     UnitConfig loaded = config;
     for (const auto& [path, text] : loads) {
         EXPECT_FALSE(LoadConfigFile(loaded, path, errorText));
         EXPECT_EQ(errorText, text);
     }
     EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
+}
+
+// A pipe named like a configuration file is refused at once. Should the open wait for a
+// writer after all, the test plays one after a while, so that it fails rather than hangs.
+TEST_F(ConfigFileTest, APipeIsRefusedWithoutWaitingForAWriter)
+{
+    const std::string fifo = Path("pipe.cfg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> loaded{false}, rescued{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 500 && !loaded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (loaded) return;
+        rescued = true;
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd >= 0) ::close(fd);
+    });
+    UnitConfig loadedConfig = config;
+    EXPECT_FALSE(LoadConfigFile(loadedConfig, fifo, errorText));
+    loaded = true;
+    writer.join();
+    EXPECT_FALSE(rescued) << "the open waited for a writer";
+    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n" + fifo + ": " + kNotRegularFileReason);
+}
+
+// Saves killed at random moments leave no temporary file that outlives the next save; that
+// next save removes only what a dead process left, never another running save's file.
+TEST_F(ConfigFileTest, AKilledSaveLeavesNothingBehindAfterTheNextSave)
+{
+    const std::string path = Path("unit.cfg");
+    ASSERT_TRUE(SaveConfigFile(config, path, errorText)) << errorText;
+    for (int kill = 0; kill < 20; ++kill) {
+        const pid_t saver = ::fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0) {
+            std::string ignored;
+            for (;;) SaveConfigFile(config, path, ignored);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + 731 * kill % 4000));
+        ::kill(saver, SIGKILL);
+        ::waitpid(saver, nullptr, 0);
+    }
+    // As a save killed between naming its file and the rename leaves it; one of a running
+    // save (this process's parent stands in for it); a file that only looks similar.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string abandoned = ".unit.cfg." + std::to_string(gone) + ".a1B2c3";
+    const std::string running = ".unit.cfg." + std::to_string(::getppid()) + ".a1B2c3";
+    Write(abandoned.c_str(), "half");
+    Write(running.c_str(), "half");
+    Write(".unit.cfg.backup", "mine");
+
+    ASSERT_TRUE(SaveConfigFile(config, path, errorText)) << errorText;
+    EXPECT_EQ(ReadFile(path), image);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::vector<std::string> expected = {".unit.cfg.backup", running, "unit.cfg"};
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
