@@ -6,6 +6,11 @@
 // ClosePort, on every path. Every operation returns false on failure; before each step it
 // writes the words that describe the step into the error text, so after a failure
 // GetErrorText tells which step failed. A failed operation leaves the port open.
+//
+// Every wait is bounded twice: each byte by its own time-out, and each reply as a whole by
+// the time its bytes take on the line at the current rate, with a wide margin, on top of
+// one such time-out. A unit that trickles bytes without ever finishing its reply, or a
+// bootloader that keeps refusing, fails the step in seconds rather than hours.
 #pragma once
 
 #include <atomic>
@@ -13,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "comm/Frame.h"
 #include "comm/SerialPort.h"
@@ -39,6 +45,9 @@ inline constexpr char kBlockSendText[] = "Failed to transmit block";
 inline constexpr char kDownloadTimeoutText[] = "Timed out waiting for a response during download";
 inline constexpr char kDownloadAbortedText[] = "Download aborted at user request";
 inline constexpr char kBlockSizeText[] = "The unit reported a block size too small to download";
+inline constexpr char kSoftwareReadText[] = "Could not read the download file";
+inline constexpr char kSoftwareEmptyText[] = "The download file is empty";
+inline constexpr char kSoftwareTooLargeText[] = "The download file is too large to be unit software";
 
 // "The command "<line>" failed."
 std::string CommandFailedText(const std::string& line);
@@ -59,6 +68,17 @@ inline constexpr std::uint32_t kFlashRegionEnd = 0x100000;
 inline constexpr std::size_t kMaxBlockSize = 1024;
 // The reply to "PS" is read into this many bytes at most.
 inline constexpr std::size_t kSettingsBufferSize = 1024;
+// A software file larger than this is refused before the unit is touched. The unit's flash
+// region ends at 1 MiB; sixteen times that leaves room for any image to come, while a file
+// of the wrong kind (a disk image, a sparse file of a terabyte) never gets allocated.
+inline constexpr std::size_t kMaxSoftwareSize = 16 * 1024 * 1024;
+
+// Reads a software file whole before anything is sent: a read error, or a length other than
+// the one the file system reported, fails with the path and the reason on a second line, so
+// that a unit never gets part of a file as if it were all of it. Pipes and devices are
+// refused without waiting; so are empty files and files above kMaxSoftwareSize.
+bool ReadSoftwareFile(const std::string& path, std::vector<std::uint8_t>& software,
+                      std::string& errorText);
 
 // Every wait, pause and count of the protocol, with the unit's real values. Tests pass a
 // scaled copy so that failure paths run in milliseconds.
@@ -71,10 +91,10 @@ struct CommTimings {
     int pingWindowMs = 3000;              // the ping reply must start within this
     int rebootWindowMs = 3000;            // likewise the reboot reply
     int rebootPauseMs = 500;              // between reboot request and the wait
-    int ackPolls = 199;                   // polls waiting for one block's acknowledgement
+    int ackPolls = 199;                   // frames, good or damaged, one block waits through
     int downloadTimeoutBudget = 5;        // the wait that uses it up fails the download
     int userBlockRounds = 3;              // user-block queries
-    int userBlockPolls = 49;              // polls after each query
+    int userBlockPolls = 49;              // frames waited through after each query
     int userBlockPollPauseMs = 20;        // after a poll that got no frame
 
     // Pauses of the operations built on this object (device/): they live here so that one
@@ -96,7 +116,10 @@ protected:
 
 class CCommunications {
 public:
-    explicit CCommunications(const CommTimings& timings = {});
+    // With abortFlag, the caller's flag is this object's abortRequested: whoever holds it can
+    // stop the operation under way from another thread.
+    explicit CCommunications(const CommTimings& timings = {},
+                             std::atomic<bool>* abortFlag = nullptr);
     ~CCommunications();
     CCommunications(const CCommunications&) = delete;
     CCommunications& operator=(const CCommunications&) = delete;
@@ -136,18 +159,24 @@ public:
     bool SendFrame(std::uint8_t* frame);
     // Receives one frame; damaged frames fail.
     bool ReceiveFrame(FrameBuffer& frame);
-    // Receives one frame and acts on it (ping reply, acknowledgement, user-block address);
-    // its type, or 0 when no good frame came.
+    // Receives one frame and acts on it (ping reply, acknowledgement, refusal, user-block
+    // address); its type, or 0 when no good frame came.
     int Poll();
-    // The type of the first good frame within the window, 0 when none. A poll that began
-    // inside the window may end after it.
+    // The type of the first good frame that begins within the window, 0 when none. A frame
+    // begun inside the window may end after it, by no more than its bytes take on the line.
     int WaitForFrame(int windowMs);
     // Asks the bootloader who it is; true when any frame answers within the window. A reply
     // with data updates bootInfo.
     bool Ping();
     // Sends the file in acknowledged blocks of the size the last ping reported (at most
     // 1024). With userBlockMode, files longer than 0x40000 bytes skip the unit's user block.
+    // Clears abortRequested first, then reads the file whole (ReadSoftwareFile).
     bool Download(const std::string& path, bool userBlockMode);
+    // The same with the file already read; abortRequested is left as it is, so that a stop
+    // asked for before the download began is not lost. Each block waits for its
+    // acknowledgement until the unit refuses it or the frame time-out has passed without
+    // one; either costs one time-out of the budget, and the block goes again.
+    bool Download(const std::vector<std::uint8_t>& software, bool userBlockMode);
     // Restarts the unit; true only when the first frame to come back is the reboot reply.
     bool Reboot();
 
@@ -155,9 +184,11 @@ public:
     CSerialPort& Port() { return port; }
     const CommTimings& Timings() const { return timings; }
 
-    // Set from any thread: the download stops at its next check and fails. Cleared when a
-    // download starts.
-    std::atomic<bool> abortRequested{false};
+    // Set from any thread: the operation under way stops at its next check and fails. Any
+    // wait notices it within a few hundredths of a second, except the two that see a step
+    // through: the unit's answer to "SX" and the reply to a reboot. Cleared when a download
+    // of a file by path starts.
+    std::atomic<bool>& abortRequested;
     // Download progress in percent of the file: -1 before any download, 0 at its start,
     // 100 when every block was acknowledged. Left as it was by a failed download.
     std::atomic<double> percentComplete{-1.0};
@@ -169,13 +200,32 @@ public:
     CFlashDisplay* display = nullptr;
 
 private:
+    // Whether a stop asked for ends a wait early.
+    enum class Stoppable { No, Yes };
+
     bool Exchange(const std::string& line, bool needAcknowledgement);
-    bool ReadUntilText(std::string& text, std::string_view wanted);
+    // The moment by which a reply of about `bytes` bytes, whose every byte may take up to
+    // perByteMs, must be in at the current rate.
+    long long ReplyDeadline(unsigned perByteMs, std::size_t bytes) const;
+    // Milliseconds the bytes take on the line at the current rate.
+    long long LineTimeMs(std::size_t bytes) const;
+    // One byte within perByteMs and before the deadline. The time-out in force afterwards
+    // is perByteMs.
+    bool ReadByteBy(std::uint8_t& byte, unsigned perByteMs, long long deadline, Stoppable stop);
+    // Appends bytes until the text ends with `wanted`.
+    bool ReadUntilBy(std::string& text, std::string_view wanted, unsigned perByteMs,
+                     long long deadline, Stoppable stop);
+    bool ReceiveFrameBy(FrameBuffer& frame, long long deadline, Stoppable stop);
+    int PollBy(long long deadline, Stoppable stop);
+    int WaitForFrameBy(int windowMs, Stoppable stop);
     bool SendEmptyFrame(std::uint8_t type);
     bool QueryUserBlock();
 
+    std::atomic<bool> ownAbortFlag{false};
     CSerialPort port;
     CommTimings timings;
     std::string errorText;
+    int lineRate = 0;  // the port's baud rate; 0 while closed
     bool ackReceived = false;
+    bool refused = false;  // a data frame came back with a status other than acknowledge
 };

@@ -2,6 +2,8 @@
 // bootloader fails and the words the technician reads for it; then command mode and the
 // downloads when the unit answers.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include "config/ConfigImage.h"
+#include "sim/Pty.h"
 #include "tests/comm/SimulatedUnit.h"
 
 namespace {
@@ -30,6 +33,66 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
+// Plays the unit up to one step, then answers that step with a byte every 20 ms and never
+// with the end of its reply: a noisy line, or a device that is no unit at all. The step is
+// "banner", or the command line that starts the trickle, after `first` if given.
+class CTricklingPeer {
+public:
+    CTricklingPeer(std::string step, std::string first) : step(std::move(step)), first(std::move(first))
+    {
+        EXPECT_TRUE(pty.Open(57600));
+        thread = std::thread([this] { Run(); });
+    }
+    ~CTricklingPeer()
+    {
+        stopping = true;
+        thread.join();
+    }
+    CTricklingPeer(const CTricklingPeer&) = delete;
+    CTricklingPeer& operator=(const CTricklingPeer&) = delete;
+
+    std::string Device() const { return pty.SlavePath(); }
+
+private:
+    void Say(const std::string& text) { (void)!::write(pty.MasterFd(), text.data(), text.size()); }
+    void Take(char byte)
+    {
+        if (byte == kWakeUpByte) {
+            if (step == "banner") trickling = true;
+            else Say("\r\n[ENTERED CONTROL MODE]\r\n>");
+        } else if (byte == '\n') {
+            if (line == step) {
+                Say(first);
+                trickling = true;
+            } else {
+                Say(line + "\r\nOK\r\n>");
+            }
+            line.clear();
+        } else {
+            line += byte;
+        }
+    }
+    void Run()
+    {
+        while (!stopping) {
+            pollfd entry{pty.MasterFd(), POLLIN, 0};
+            if (::poll(&entry, 1, 20) > 0 && (entry.revents & POLLIN) != 0) {
+                char bytes[256];
+                const ssize_t got = ::read(pty.MasterFd(), bytes, sizeof bytes);
+                for (ssize_t i = 0; i < got && !trickling; ++i) Take(bytes[i]);
+            }
+            if (trickling) Say("x");
+        }
+    }
+
+    const std::string step, first;
+    CPty pty;
+    std::string line;
+    bool trickling = false;
+    std::atomic<bool> stopping{false};
+    std::thread thread;
+};
+
 // A fresh unit and connection for each case; the fixture takes the progress reports.
 class Protocol : public SimulatedUnitTest, protected CFlashDisplay {
 protected:
@@ -37,7 +100,8 @@ protected:
     {
         StartUnit(DefaultConfig(), options);
         unit->SetFaults(faults);
-        comm = std::make_unique<CCommunications>(timings);
+        stop = false;
+        comm = std::make_unique<CCommunications>(timings, &stop);
         comm->display = this;
         seen.clear();
     }
@@ -101,6 +165,7 @@ protected:
     }
 
     CommTimings timings;  // the unit's real waits, which cost nothing when it answers
+    std::atomic<bool> stop{false};  // the connection's abortRequested
     std::unique_ptr<CCommunications> comm;
     std::string image;
     std::vector<double> seen;
@@ -147,7 +212,7 @@ TEST_F(Protocol, EachFailedStepTellsItsOwnText)
         {noReboot, flash + "reboot", With(&SimFaults::rebootSilent, true)},
         {noReboot, flash + "reboot",
          With(&SimFaults::rebootWrongTypeFirst, true)},                 // not the reply first
-        {"Could not open the download file", flash + "download /tmp"},  // a folder is no file
+        {"Could not open the download file\n/tmp: Is a directory", flash + "download /tmp"},
         {"Failed to transmit block", flash + "close;download " + small.Path()},
         {"Failed to transmit query Userblock Addr!", flash + "close;download " + large.Path()},
         {"Failed to read user block", flash + "download " + large.Path(),
@@ -165,6 +230,38 @@ TEST_F(Protocol, EachFailedStepTellsItsOwnText)
         SCOPED_TRACE(c.steps);
         Fresh(c.options, c.faults);
         EXPECT_FALSE(RunSteps(c.steps));
+        EXPECT_EQ(comm->GetErrorText(), c.text);
+    }
+}
+
+// A reply that never ends fails its step in about the byte time-out plus four times what
+// its bytes take on the line; each byte arriving within its own time-out does not keep the
+// step going. The first case with the unit's real waits, the others with short ones.
+TEST_F(Protocol, CommandModeRepliesThatNeverEndFailTheirStep)
+{
+    const struct {
+        const char* step;
+        const char* first;
+        std::string script;
+        std::string text;
+        bool realWaits = false;
+    } cases[] = {
+        {"banner", "", "", kEnterCommandModeText, true},
+        {"banner", "", "", kEnterCommandModeText},
+        {"OK", "", "", "The command \"OK\" failed."},
+        {"LC 6", "LC 6\r\n", ";send LC 6", "The command \"LC 6\" failed."},
+        {"PS", "PS\r\nConfiguration image follows\r\n", ";query", kQueryFailedText},
+        {"SH", "", ";apply 57600", kApplyHardwareText},
+        {"SH", "SH\r\n", ";apply 57600", kFindPromptText},
+        {"SX 57600", "SX 57600\r\n", ";flash 57600", kInitFlashText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step + std::string(" ") + c.first);
+        timings = c.realWaits ? CommTimings{} : FastTimings();
+        Fresh();
+        CTricklingPeer peer(c.step, c.first);
+        CStepWatchdog watchdog(std::chrono::seconds(30), stop);
+        EXPECT_FALSE(RunSteps("open " + peer.Device() + c.script));
         EXPECT_EQ(comm->GetErrorText(), c.text);
     }
 }
@@ -284,18 +381,58 @@ TEST_F(Protocol, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
     }
 }
 
+// A refused block goes again at once; a damaged acknowledgement is passed over, and the
+// wait goes on for a good one until the frame time-out. The unit's real waits, but for the
+// damaged acknowledgements that no good copy follows: there a tenth of the time-out.
 TEST_F(Protocol, RefusedOrDamagedAcknowledgementsSendTheBlockAgain)
 {
-    timings = FastTimings();
     SimFaults repeated = With(&SimFaults::corruptAcks, 2);
     repeated.repeatCorruptAck = true;  // each followed at once by a good copy
-    // NAK four times then ACK; a corrupt frame then a good one, the block sent again or not.
-    for (const auto& [faults, frames] : {std::pair{With(&SimFaults::nakFrames, 4), 7u},
-                                         {With(&SimFaults::corruptAcks, 2), 5u},
-                                         {repeated, 3u}}) {
-        ASSERT_EQ(Download(Pattern(3000), {}, faults).size(), frames);
-        EXPECT_EQ(unit->Log().dataFrames[frames - 3].offset, 0u);  // the first block's last try
+    const struct {
+        SimFaults faults;
+        std::size_t frames;
+        unsigned frameTimeoutMs;
+    } cases[] = {{With(&SimFaults::nakFrames, 4), 7, 10000},
+                 {repeated, 3, 10000},
+                 {With(&SimFaults::corruptAcks, 2), 5, 1000}};
+    for (const auto& c : cases) {
+        timings.frameByteTimeoutMs = c.frameTimeoutMs;
+        CStepWatchdog watchdog(std::chrono::seconds(30), stop);
+        ASSERT_EQ(Download(Pattern(3000), {}, c.faults).size(), c.frames);
+        EXPECT_EQ(unit->Log().dataFrames[c.frames - 3].offset, 0u);  // the first block's last try
         EXPECT_EQ(seen.size(), 3u);
+    }
+}
+
+// However the bootloader fails, the download gives up within the frame time-out times the
+// budget of five, or three for the user-block query: each wait ends at the time-out,
+// however many polls it had left. A tenth of the real time-out, the real counts.
+TEST_F(Protocol, EveryBootloaderFaultEndsWithinItsTimeOuts)
+{
+    timings.frameByteTimeoutMs = 1000;
+    const TempFile small(Pattern(5000)), large(Pattern(0x40001));
+    const std::string timedOut = kDownloadTimeoutText;
+    SimFaults userBlockSilent = With(&SimFaults::userBlockSilent, true);
+    const struct {
+        SimFaults faults;
+        const TempFile& file;
+        std::string text;
+        std::size_t frames;  // data frames the unit took note of
+        int userBlockQueries;
+    } cases[] = {
+        {With(&SimFaults::deadAfterFrames, 3), small, timedOut, 4, 0},  // it hears no more
+        {With(&SimFaults::corruptAcks, 1000), small, timedOut, 5, 0},
+        {With(&SimFaults::nakFrames, 1000), small, timedOut, 5, 0},
+        {userBlockSilent, large, kUserBlockNoReplyText, 0, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Fresh({}, c.faults);
+        CStepWatchdog watchdog(std::chrono::seconds(60), stop);
+        EXPECT_FALSE(RunSteps("connect 57600;flash 115200;download " + c.file.Path()));
+        EXPECT_EQ(comm->GetErrorText(), c.text);
+        EXPECT_EQ(unit->Log().dataFrames.size(), c.frames);
+        EXPECT_EQ(unit->Log().userBlockQueries, c.userBlockQueries);
     }
 }
 

@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "comm/Communications.h"
@@ -102,4 +107,41 @@ class TempRuntimeFolder : public TempFolder {
 public:
     TempRuntimeFolder() { ::setenv("XDG_RUNTIME_DIR", Path().c_str(), 1); }
     ~TempRuntimeFolder() { ::unsetenv("XDG_RUNTIME_DIR"); }
+};
+
+// Guards a step whose waits must end by themselves: should it still be running when the
+// limit has passed, the watchdog stops it through the flag and the test fails, rather than
+// hanging until ctest gives up. The limit is far above what the step should take.
+class CStepWatchdog {
+public:
+    CStepWatchdog(std::chrono::seconds limit, std::atomic<bool>& stop)
+        : limit(limit), thread([this, &stop] {
+              std::unique_lock lock(mutex);
+              if (!ended.wait_for(lock, this->limit, [this] { return finished; })) {
+                  fired = true;
+                  stop = true;
+              }
+          })
+    {
+    }
+    ~CStepWatchdog()
+    {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        ended.notify_all();
+        thread.join();
+        EXPECT_FALSE(fired) << "still waiting after " << limit.count() << " s";
+    }
+    CStepWatchdog(const CStepWatchdog&) = delete;
+    CStepWatchdog& operator=(const CStepWatchdog&) = delete;
+
+private:
+    const std::chrono::seconds limit;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    bool fired = false;
+    std::thread thread;  // last: it uses the members above
 };
