@@ -207,6 +207,26 @@ std::optional<int> ParseComNumber(std::string_view text)
     return number;
 }
 
+std::string FindPortHolder(const std::string& device)
+{
+    struct stat wanted {};
+    if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode)) return "";
+    for (const std::string& pid : ListNames("/proc")) {
+        if (!NumberAfter(pid, "")) continue;
+        const std::string fds = "/proc/" + pid + "/fd";
+        for (const std::string& fd : ListNames(fds)) {
+            struct stat open {};
+            if (::stat((fds + "/" + fd).c_str(), &open) != 0 || !S_ISCHR(open.st_mode) ||
+                open.st_rdev != wanted.st_rdev)
+                continue;
+            std::string name;
+            std::getline(std::ifstream("/proc/" + pid + "/comm"), name);
+            return (name.empty() ? "a program" : name) + ", process " + pid;
+        }
+    }
+    return "";
+}
+
 std::string ResolvePortName(std::string_view text, const PortScanRoots& roots)
 {
     const std::optional<int> number = ParseComNumber(text);

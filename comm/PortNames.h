@@ -44,6 +44,10 @@ std::optional<int> ParseComNumber(std::string_view text);
 // The label of port `number` in a list.
 std::string PortLabel(int number, const std::string& device, bool simulated);
 
+// The program that has the device open, as "name, process N", when this process may see it
+// (its own user's programs, or all for root); empty when none is found.
+std::string FindPortHolder(const std::string& device);
+
 // "COM n" -> the device of that number, empty when there is none; anything else is taken
 // as a device path and returned as it is.
 std::string ResolvePortName(std::string_view text, const PortScanRoots& roots = {});

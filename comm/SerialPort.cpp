@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "comm/PortNames.h"
+
 namespace {
 
 struct RateSpeed {
@@ -54,9 +56,13 @@ std::string DescribeOpenError(const std::string& device, int error)
                 " (your user needs to be in the dialout group: sudo usermod -aG dialout $USER, "
                 "then log out and in again)";
             break;
-        case EBUSY:
-            text += " (another program holds the port, for example ModemManager or brltty)";
+        case EBUSY: {
+            // Only a holder that can be seen is named; guessing one would send the user
+            // after the wrong program.
+            const std::string holder = FindPortHolder(device);
+            text += holder.empty() ? " (another program holds the port)" : " (held by " + holder + ")";
             break;
+        }
         default: break;
     }
     return text;
@@ -237,13 +243,17 @@ void CSerialPort::Flush()
 {
     if (fd < 0) return;
     ::tcflush(fd, TCOFLUSH);
+    // The rest of a reply the device was still sending when an earlier run broke off would
+    // end the next read early: input is thrown away until the line has been quiet for a
+    // moment, but for no longer than the limit.
     const long long deadline = NowMs() + kFlushLimitMs;
     std::uint8_t discarded[256];
-    while (NowMs() < deadline) {
-        int waiting = 0;
-        if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) return;
-        const ssize_t got =
-            ::read(fd, discarded, std::min<std::size_t>(sizeof discarded, std::size_t(waiting)));
+    for (long long left = kFlushLimitMs; left > 0; left = deadline - NowMs()) {
+        pollfd entry{fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, kFlushQuietMs)));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || (entry.revents & POLLIN) == 0) return;
+        const ssize_t got = ::read(fd, discarded, sizeof discarded);
         if (got > 0) {
             Report(TraceDirection::Received, discarded, static_cast<std::size_t>(got));
         } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {

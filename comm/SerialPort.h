@@ -19,8 +19,10 @@ class CSerialPort {
 public:
     // The time-out in force after every Open and Configure.
     static constexpr unsigned kConfigureTimeoutMs = 5000;
-    // Flush gives up after this long, so a device that keeps sending cannot hold the tool.
-    static constexpr int kFlushLimitMs = 1000;
+    // Flush drains until the line has been quiet this long, and gives up after the limit,
+    // so that a device that keeps sending cannot hold the tool.
+    static constexpr int kFlushQuietMs = 100;
+    static constexpr int kFlushLimitMs = 2000;
     // ReadUntil gives up after this many bytes without the terminator: a device streaming
     // data with no prompt would otherwise keep the read going for ever.
     static constexpr std::size_t kMaxReadUntil = 65536;
@@ -53,7 +55,8 @@ public:
     // Fills count bytes; on failure the bytes already received stay in the buffer.
     bool ReadExact(void* buffer, std::size_t count, unsigned timeoutMs);
 
-    // Discards pending output and drains the input, for at most kFlushLimitMs.
+    // Discards pending output and drains the input until it has been quiet for
+    // kFlushQuietMs, for at most kFlushLimitMs.
     void Flush();
     // Harmless when closed.
     void Close();
@@ -82,6 +85,6 @@ private:
 bool IsSupportedBaudRate(int baudRate);
 
 // "<device>: <reason>", with advice where the reason has a usual remedy (missing group
-// membership, another program holding the port). Shown on the line after the protocol's
-// own text.
+// membership), or the program holding the port where it can be seen. Shown on the line
+// after the protocol's own text.
 std::string DescribeOpenError(const std::string& device, int error);
