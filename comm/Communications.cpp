@@ -190,6 +190,7 @@ bool CCommunications::EnterCommandMode(const std::string& portName, int baudRate
     port.Flush();
 
     errorText = kEnterCommandModeText;
+    if (abortRequested) return false;
     std::string reply(1, kWakeUpByte);
     port.WriteString(reply);  // a lost byte shows as a missing banner
     const unsigned perByte = timings.bannerTimeoutMs;
@@ -211,6 +212,8 @@ bool CCommunications::SendCommand(std::string line)
 bool CCommunications::Exchange(const std::string& line, bool needAcknowledgement)
 {
     errorText = CommandFailedText(line);
+    // Once a stop is asked for, the unit gets nothing more.
+    if (abortRequested) return false;
     port.WriteString(line + "\n");  // a lost line shows as a missing reply
     std::string reply;
     const unsigned perByte = timings.commandTimeoutMs;
@@ -229,7 +232,7 @@ bool CCommunications::QuerySettings(std::string& image)
 {
     image.clear();
     errorText = kQueryFailedText;
-    if (!port.WriteString("PS\n")) return false;
+    if (abortRequested || !port.WriteString("PS\n")) return false;
 
     // The unit closes the image with "?>". The image may hold those bytes itself; it is then
     // cut there and the image reader rejects it.
@@ -256,7 +259,7 @@ bool CCommunications::QuerySettings(std::string& image)
 bool CCommunications::ApplyHardware(int baudRate)
 {
     errorText = kApplyHardwareText;
-    if (!port.WriteString("SH\n")) return false;
+    if (abortRequested || !port.WriteString("SH\n")) return false;
     // The unit moves to the new rate right after its echo: no prompt at the old rate.
     std::string reply;
     const unsigned echoPerByte = port.GetTimeout();
@@ -277,7 +280,8 @@ bool CCommunications::ApplyHardware(int baudRate)
 bool CCommunications::InitFlash(int baudRate)
 {
     errorText = kInitFlashText;
-    if (!port.WriteString("SX " + std::to_string(baudRate) + "\n")) return false;
+    if (abortRequested || !port.WriteString("SX " + std::to_string(baudRate) + "\n"))
+        return false;
     // Not cut short by a stop: the unit may be on its way into the bootloader, and only a
     // caller that knows it got there reboots it.
     std::string reply;
@@ -368,7 +372,7 @@ int CCommunications::WaitForFrameBy(int windowMs, Stoppable stop)
 bool CCommunications::Ping()
 {
     errorText = kPingSendText;
-    if (!SendEmptyFrame(FramePing)) return false;
+    if (abortRequested || !SendEmptyFrame(FramePing)) return false;
     errorText = kPingNoReplyText;
     return WaitForFrameBy(timings.pingWindowMs, Stoppable::Yes) != 0;
 }
