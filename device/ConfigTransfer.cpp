@@ -1,8 +1,6 @@
 #include "device/ConfigTransfer.h"
 
-#include <chrono>
 #include <sstream>
-#include <thread>
 
 #include "config/CommandList.h"
 #include "config/ConfigImage.h"
@@ -12,7 +10,8 @@ namespace {
 // The port is closed on every way out of an operation.
 class CSession {
 public:
-    explicit CSession(const CUnitConnection& connection) : comm(connection.timings)
+    explicit CSession(const CUnitConnection& connection)
+        : comm(connection.timings, connection.stop)
     {
         if (connection.trace) comm.Port().SetTrace(connection.trace);
     }
@@ -20,9 +19,17 @@ public:
     CSession(const CSession&) = delete;
     CSession& operator=(const CSession&) = delete;
 
+    // A step that failed because a stop was asked for tells that, not its own words.
     bool Fail(std::string& errorText)
     {
-        errorText = comm.GetErrorText();
+        errorText = Stopped() ? kStatusCancelled : comm.GetErrorText();
+        comm.ClosePort();
+        return false;
+    }
+    bool Stopped() const { return comm.abortRequested; }
+    bool Cancel(std::string& errorText)
+    {
+        errorText = kStatusCancelled;
         comm.ClosePort();
         return false;
     }
@@ -30,21 +37,14 @@ public:
     CCommunications comm;
 };
 
-void Pause(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 // The status names a line by its two-letter command code.
 std::string CommandCode(const std::string& line)
 {
     return line.substr(0, 2);
 }
 
-}  // namespace
-
-bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
-                       CDeviceObserver& observer, std::string& errorText)
+bool ReadSteps(const CUnitConnection& connection, UnitConfig& config, CDeviceObserver& observer,
+               std::string& errorText)
 {
     CSession session(connection);
     CCommunications& comm = session.comm;
@@ -61,6 +61,7 @@ bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
     if (!comm.QuerySettings(image)) return session.Fail(errorText);
 
     comm.ClosePort();
+    if (session.Stopped()) return session.Cancel(errorText);
     observer.ShowStatus(kStatusLoading);
     observer.SetProgress(2);
     std::istringstream source(image);
@@ -71,24 +72,8 @@ bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
     return true;
 }
 
-std::vector<std::string> BuildSendLines(const UnitConfig& config, bool zeroTotalizer)
-{
-    std::vector<std::string> lines;
-    if (zeroTotalizer) lines = {"SZ 1", "SZ 2", "SZ 3"};
-    BuildCommandList(config, lines);
-    return lines;
-}
-
-std::string TimeLine(const std::tm& localTime)
-{
-    char line[32];
-    std::strftime(line, sizeof line, "ST %Y %m %d %H %M %S", &localTime);
-    return line;
-}
-
-bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& config,
-                       const SendOptions& options, CDeviceObserver& observer,
-                       std::string& errorText)
+bool SendSteps(const CUnitConnection& connection, const UnitConfig& config,
+               const SendOptions& options, CDeviceObserver& observer, std::string& errorText)
 {
     std::vector<std::string> lines = BuildSendLines(config, options.zeroTotalizer);
     const int lineCount = static_cast<int>(lines.size()) + (options.synchronizeTime ? 1 : 0);
@@ -112,10 +97,13 @@ bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& conf
     const CommTimings& timings = connection.timings;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
+        // Stopped between lines: the unit keeps the lines it took, and gets no more.
+        if (session.Stopped()) return session.Cancel(errorText);
         observer.ShowStatus(kStatusSendingPrefix + CommandCode(line));
         if (!comm.SendCommand(line)) {
+            if (session.Stopped()) return session.Cancel(errorText);
             observer.ShowStatus(kStatusRetryingPrefix + CommandCode(line));
-            Pause(timings.commandRetryPauseMs);
+            PauseUnlessStopped(timings.commandRetryPauseMs, comm.abortRequested);
             // A line that fails twice ends the send; the unit keeps what it accepted.
             if (!comm.SendCommand(line)) return session.Fail(errorText);
         }
@@ -123,9 +111,41 @@ bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& conf
     }
 
     // The unit moves its configuration port to the rate just sent, and the tool follows.
+    if (session.Stopped()) return session.Cancel(errorText);
     observer.ShowStatus(kStatusApplying);
     if (!comm.ApplyHardware(static_cast<int>(config.serialPort[PortConfiguration].baudRate)))
         return session.Fail(errorText);
     observer.ShowStatus(kStatusProgrammed);
     return true;
+}
+
+}  // namespace
+
+bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
+                       CDeviceObserver& observer, std::string& errorText)
+{
+    return RunGuarded(errorText, [&] { return ReadSteps(connection, config, observer, errorText); });
+}
+
+bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& config,
+                       const SendOptions& options, CDeviceObserver& observer,
+                       std::string& errorText)
+{
+    return RunGuarded(errorText,
+                      [&] { return SendSteps(connection, config, options, observer, errorText); });
+}
+
+std::vector<std::string> BuildSendLines(const UnitConfig& config, bool zeroTotalizer)
+{
+    std::vector<std::string> lines;
+    if (zeroTotalizer) lines = {"SZ 1", "SZ 2", "SZ 3"};
+    BuildCommandList(config, lines);
+    return lines;
+}
+
+std::string TimeLine(const std::tm& localTime)
+{
+    char line[32];
+    std::strftime(line, sizeof line, "ST %Y %m %d %H %M %S", &localTime);
+    return line;
 }

@@ -5,10 +5,18 @@
 // the same texts.
 //
 // Operations block for as long as the unit takes (several seconds per step when it does
-// not answer): the dialogs run them on a worker thread.
+// not answer): the dialogs run them on a worker thread, and may stop them from there. No
+// operation lets an exception out: one it could not foresee (running out of memory, above
+// all) fails it with a text like any other failure.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <new>
 #include <string>
+#include <thread>
 
 #include "comm/Communications.h"
 #include "comm/SerialPort.h"
@@ -17,6 +25,10 @@ inline constexpr char kStatusReady[] = "Ready";
 inline constexpr char kStatusConnecting[] = "Connecting...";
 // Shown in front of a failed step's text, in a message box or as the program's last line.
 inline constexpr char kErrorPrefix[] = "Error: ";
+// The text of an operation that was stopped on request.
+inline constexpr char kStatusCancelled[] = "Cancelled";
+inline constexpr char kOutOfMemoryText[] = "Not enough memory for the operation";
+inline constexpr char kUnexpectedErrorPrefix[] = "Unexpected error: ";
 
 // Told of an operation's progress, on the thread that runs it.
 class CDeviceObserver {
@@ -36,4 +48,41 @@ struct CUnitConnection {
     int baudRate = 57600;
     CommTimings timings;
     SerialTrace trace;  // every byte on the line, when set
+    // Set from another thread, it ends the operation at its next check, the port closed;
+    // the operation then fails with kStatusCancelled. Not owned.
+    std::atomic<bool>* stop = nullptr;
 };
+
+// Sleeps, but wakes early when a stop is asked for.
+inline void PauseUnlessStopped(int milliseconds, const std::atomic<bool>& stop)
+{
+    constexpr int kSliceMs = 20;
+    for (int left = milliseconds; left > 0 && !stop; left -= kSliceMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kSliceMs)));
+}
+
+// The text for the exception being handled.
+inline std::string CurrentExceptionText()
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemoryText;
+    } catch (const std::exception& error) {
+        return kUnexpectedErrorPrefix + std::string(error.what());
+    } catch (...) {
+        return kUnexpectedErrorPrefix + std::string("unknown");
+    }
+}
+
+// Runs an operation's body; an exception it throws becomes a failure with its text.
+template <class Body>
+bool RunGuarded(std::string& errorText, Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        errorText = CurrentExceptionText();
+        return false;
+    }
+}

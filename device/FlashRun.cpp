@@ -5,15 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <thread>
-
-namespace {
-
-void Pause(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-}  // namespace
+#include <vector>
 
 std::string SoftwareDisplayName(const std::string& path)
 {
@@ -23,67 +15,87 @@ std::string SoftwareDisplayName(const std::string& path)
     return path;
 }
 
-CFlashRun::CFlashRun(const CommTimings& timings) : comm(timings)
+CFlashRun::CFlashRun(const CommTimings& timings, std::atomic<bool>* stop) : comm(timings, stop)
 {
     comm.display = this;
 }
 
 bool CFlashRun::Fail(const char* prefix, const std::string& text)
 {
-    errorText = text;
-    observer->ShowStatus(prefix + text);
+    // A run stopped on request says so, whichever step it was at.
+    const bool stopped = comm.abortRequested;
+    errorText = stopped ? kDownloadAbortedText : text;
+    observer->ShowStatus(stopped ? errorText : prefix + text);
     observer->SetProgress(0);
     comm.ClosePort();
     return false;
-}
-
-void CFlashRun::PauseUnlessAborted(int milliseconds)
-{
-    constexpr int kSliceMs = 20;
-    for (int left = milliseconds; left > 0 && !comm.abortRequested; left -= kSliceMs)
-        Pause(std::min(left, kSliceMs));
 }
 
 bool CFlashRun::Run(const FlashSettings& settings, CDeviceObserver& runObserver)
 {
     observer = &runObserver;
     errorText.clear();
-    comm.abortRequested = false;
+    inBootloader = false;
+    try {
+        return RunSteps(settings);
+    } catch (...) {
+        // Whatever went wrong, a unit in its bootloader is restarted, and the run fails
+        // like any other.
+        errorText = CurrentExceptionText();
+        try {
+            if (inBootloader) comm.Reboot();
+            observer->ShowStatus((inBootloader ? kStatusFlashFailedPrefix : kStatusFailedPrefix) +
+                                 errorText);
+            observer->SetProgress(0);
+        } catch (...) {
+        }
+        comm.ClosePort();
+        return false;
+    }
+}
+
+bool CFlashRun::RunSteps(const FlashSettings& settings)
+{
     const CommTimings& timings = comm.Timings();
     observer->SetProgressRange(100);
 
+    // The whole file is read and checked before the unit is touched: no unit is left in its
+    // bootloader for want of a file, nor gets part of one as if it were all of it.
+    std::vector<std::uint8_t> software;
+    std::string fileError;
+    if (!ReadSoftwareFile(settings.softwarePath, software, fileError))
+        return Fail(kStatusFailedPrefix, fileError);
+
     observer->ShowStatus(kStatusConnectingToUnit);
-    if (!comm.EnterCommandMode(settings.port, settings.connectBaudRate))
-        return Fail(kStatusFailedPrefix, comm.GetErrorText());
     // Stopped while connecting: the unit is still in command mode, there is nothing to undo.
-    if (comm.abortRequested) return Fail(kStatusFailedPrefix, kDownloadAbortedText);
+    if (!comm.EnterCommandMode(settings.port, settings.connectBaudRate) || comm.abortRequested)
+        return Fail(kStatusFailedPrefix, comm.GetErrorText());
     observer->ShowStatus(kStatusInitializingFlash);
     if (!comm.InitFlash(settings.downloadBaudRate))
         return Fail(kStatusFailedPrefix, comm.GetErrorText());
+    inBootloader = true;
 
-    // The unit restarts into its bootloader before it can answer a ping.
-    PauseUnlessAborted(timings.flashStartPauseMs);
+    // From here every way out restarts the unit: one left in its bootloader is of no use in
+    // the field. First it restarts into the bootloader, before it can answer a ping.
+    bool downloaded = false;
+    std::string failure;
+    PauseUnlessStopped(timings.flashStartPauseMs, comm.abortRequested);
     if (!comm.abortRequested) {
         observer->ShowStatus(kStatusLocatingTarget);
-        if (!comm.Ping()) return Fail(kStatusFlashFailedPrefix, comm.GetErrorText());
+        if (comm.Ping()) {
+            observer->ShowStatus(kStatusLoadingSoftware);
+            downloaded = comm.Download(software, true);
+        }
+        if (!downloaded) failure = comm.GetErrorText();
     }
 
-    // The download clears the flag as it starts; a stop asked for before must not be lost.
-    bool downloaded = false;
-    std::string downloadError = kDownloadAbortedText;
-    if (!comm.abortRequested) {
-        observer->ShowStatus(kStatusLoadingSoftware);
-        downloaded = comm.Download(settings.softwarePath, true);
-        if (!downloaded) downloadError = comm.GetErrorText();
-    }
-
-    // A unit left in its bootloader is of no use in the field: it is restarted even after a
-    // failed download, and what the reboot says changes nothing.
+    // What the reboot says changes nothing.
     observer->ShowStatus(kStatusRebooting);
-    Pause(timings.flashRebootPauseMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(timings.flashRebootPauseMs));
     comm.Reboot();
+    inBootloader = false;
 
-    if (!downloaded) return Fail(kStatusFlashFailedPrefix, downloadError);
+    if (!downloaded) return Fail(kStatusFlashFailedPrefix, failure);
     observer->ShowStatus(kStatusFlashCompleted);
     observer->SetProgress(0);
     comm.ClosePort();

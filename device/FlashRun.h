@@ -1,8 +1,10 @@
-// Flashing new unit software: command mode at the connect rate, the switch into the
-// bootloader at the download rate, a pause while the unit restarts into it, ping, the
-// download in acknowledged blocks, and a reboot whatever the download's result.
+// Flashing new unit software: the file read and checked whole, command mode at the connect
+// rate, the switch into the bootloader at the download rate, a pause while the unit
+// restarts into it, ping, the download in acknowledged blocks, and a reboot whatever the
+// ping's or the download's result.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "device/DeviceOperation.h"
@@ -34,10 +36,12 @@ struct FlashSettings {
 // runs from 0 to 100 and goes back to 0 when a run ends.
 class CFlashRun final : private CFlashDisplay {
 public:
-    explicit CFlashRun(const CommTimings& timings = {});
+    // With stop, the caller's flag stops a run (see Comm()).
+    explicit CFlashRun(const CommTimings& timings = {}, std::atomic<bool>* stop = nullptr);
 
     // Runs the whole flash and tells the observer every stage. True when the unit took the
-    // whole file ("Flash completed successfully..."). The port is closed at the end.
+    // whole file ("Flash completed successfully..."). The port is closed at the end. A file
+    // that cannot be read whole is refused before the port is opened.
     bool Run(const FlashSettings& settings, CDeviceObserver& observer);
 
     // The failed step's text of the last run, without the status line's prefix; empty after
@@ -45,19 +49,20 @@ public:
     const std::string& GetErrorText() const { return errorText; }
 
     // For a trace of the bytes, and for a caller that wants to stop a run: setting
-    // Comm().abortRequested (from any thread, or a signal handler) stops a download at its
-    // next check. Set before the download has begun, it ends the run before the unit enters
-    // its bootloader or, once it is there, skips the download; the unit is rebooted whenever
-    // it was put into its bootloader. Each run starts with the flag cleared.
+    // Comm().abortRequested (from any thread, or a signal handler) stops the run at its next
+    // check, with the status "Download aborted at user request". Before the unit is in its
+    // bootloader the run just ends; once it is there, what is left of the ping and the
+    // download is skipped and the unit is rebooted. The flag is left as it is when a run
+    // starts, so a stop asked for just before is not lost: the caller clears it.
     CCommunications& Comm() { return comm; }
 
 private:
     void UpdateProgress() override;
+    bool RunSteps(const FlashSettings& settings);
     bool Fail(const char* prefix, const std::string& text);
-    // Sleeps, but wakes early when an abort is asked for.
-    void PauseUnlessAborted(int milliseconds);
 
     CCommunications comm;
     CDeviceObserver* observer = nullptr;
     std::string errorText;
+    bool inBootloader = false;  // "SX" was answered and no reboot has been sent since
 };

@@ -24,16 +24,19 @@ bool TestOutput(const CUnitConnection& connection, int channel, double milliampe
         errorText = kTestCurrentText;
         return false;
     }
-    CCommunications comm(connection.timings);
-    if (connection.trace) comm.Port().SetTrace(connection.trace);
+    return RunGuarded(errorText, [&] {
+        CCommunications comm(connection.timings, connection.stop);
+        if (connection.trace) comm.Port().SetTrace(connection.trace);
 
-    observer.ShowStatus(kStatusConnecting);
-    bool sent = comm.EnterCommandMode(connection.port, connection.baudRate);
-    if (sent) {
-        observer.ShowStatus(kStatusSendingOutputTest);
-        sent = comm.SendCommand(OutputTestCommand(channel, milliamperes));
-    }
-    if (!sent) errorText = comm.GetErrorText();
-    comm.ClosePort();
-    return sent;
+        observer.ShowStatus(kStatusConnecting);
+        bool sent = comm.EnterCommandMode(connection.port, connection.baudRate) &&
+                    !comm.abortRequested;
+        if (sent) {
+            observer.ShowStatus(kStatusSendingOutputTest);
+            sent = comm.SendCommand(OutputTestCommand(channel, milliamperes));
+        }
+        if (!sent) errorText = comm.abortRequested ? kStatusCancelled : comm.GetErrorText();
+        comm.ClosePort();
+        return sent;
+    });
 }

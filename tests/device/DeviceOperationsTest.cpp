@@ -2,11 +2,16 @@
 // unit: what the unit receives, what the technician is told and in which order, and that
 // the port is free again afterwards whatever happened.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <thread>
 
 #include "config/ConfigImage.h"
@@ -20,24 +25,41 @@ namespace {
 using Texts = std::vector<std::string>;
 
 // Everything an operation told, in order, progress as "range N" and "at N". Holds the
-// operation at the status holdAt until an abort is asked for from another thread.
+// operation at the status holdAt until a stop is asked for from another thread; throws at
+// the status throwAt, as a report that runs out of memory would.
 struct RecordingObserver final : CDeviceObserver {
     void ShowStatus(const std::string& text) override
     {
         events.push_back(text);
         statuses.push_back(text);
+        if (text == throwAt) throw std::bad_alloc();
         if (text != holdAt) return;
         held = true;
-        while (!run->Comm().abortRequested) std::this_thread::yield();
+        while (!*stop) std::this_thread::yield();
     }
     void SetProgressRange(int most) override { events.push_back("range " + std::to_string(most)); }
     void SetProgress(int position) override { events.push_back("at " + std::to_string(position)); }
 
     Texts events, statuses;
-    std::string holdAt;
-    CFlashRun* run = nullptr;
+    std::string holdAt, throwAt;
+    std::atomic<bool>* stop = nullptr;
     std::atomic<bool> held{false};
 };
+
+// Runs the operation on a thread of its own, holds it at the status and stops it from here.
+template <class Operation>
+bool StopAt(RecordingObserver& observer, std::atomic<bool>& stop, const std::string& status,
+            Operation&& operation)
+{
+    observer.holdAt = status;
+    observer.stop = &stop;
+    bool done = true;
+    std::thread worker([&] { done = operation(); });
+    while (!observer.held) std::this_thread::yield();
+    stop = true;
+    worker.join();
+    return done;
+}
 
 class DeviceOperationsTest : public SimulatedUnitTest {
 protected:
@@ -145,8 +167,9 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
          "Connecting... | Sending XO Command"},
         {Flashing, lines("SX", K::ErrorReply), kInitFlashText,
          "Initializing the flash process... | Failed: Failed to initialize flash"},
+        // Once the unit has answered "SX", every way out reboots it.
         {Flashing, With(&SimFaults::pingSilent, true), kPingNoReplyText,
-         "Locating the download target... | Error, flash failed:No response to ping request"},
+         "Rebooting the unit... | Error, flash failed:No response to ping request", 1},
         // The unit is rebooted out of its bootloader all the same.
         {Flashing, With(&SimFaults::nakFrames, 1000), kDownloadTimeoutText,
          "Rebooting the unit... | Error, flash failed:" + std::string(kDownloadTimeoutText), 1},
@@ -189,30 +212,30 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
 
 TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsBootloader)
 {
-    const std::string aborted = kStatusFlashFailedPrefix + std::string(kDownloadAbortedText);
+    const Texts aborted = {kDownloadAbortedText};
+    const Texts rebooted = {kStatusRebooting, kDownloadAbortedText};
     const struct {
         std::string stopAt;
+        SimFaults faults;
         Texts statuses;
         int reboots;
         std::size_t frames;
     } cases[] = {
-        {kStatusConnectingToUnit, {kStatusFailedPrefix + std::string(kDownloadAbortedText)}, 0, 0},
-        {kStatusInitializingFlash, {kStatusRebooting, aborted}, 1, 0},
-        {"Flash in progress, 35 % complete", {kStatusRebooting, aborted}, 1, 1},
+        {kStatusConnectingToUnit, {}, aborted, 0, 0},
+        {kStatusInitializingFlash, {}, aborted, 0, 0},  // "SX" is not sent any more
+        // While it waits for a ping reply that does not come.
+        {kStatusLocatingTarget, With(&SimFaults::pingSilent, true), rebooted, 1, 0},
+        {"Flash in progress, 35 % complete", {}, rebooted, 1, 1},
     };
     CFlashRun run(FastTimings());  // one run object serves every run of a dialog
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stopAt);
         StartUnit(DefaultConfig());
+        unit->SetFaults(c.faults);
         RecordingObserver seen;
-        seen.holdAt = c.stopAt;
-        seen.run = &run;
-        bool done = true;
-        std::thread worker([&] { done = run.Run(Settings(), seen); });
-        while (!seen.held) std::this_thread::yield();
-        run.Comm().abortRequested = true;
-        worker.join();
-        EXPECT_FALSE(done);
+        run.Comm().abortRequested = false;  // the caller clears it for each run
+        EXPECT_FALSE(StopAt(seen, run.Comm().abortRequested, c.stopAt,
+                            [&] { return run.Run(Settings(), seen); }));
         EXPECT_EQ(run.GetErrorText(), kDownloadAbortedText);
         Texts statuses(std::find(seen.statuses.begin(), seen.statuses.end(), c.stopAt) + 1,
                        seen.statuses.end());
@@ -224,6 +247,7 @@ TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsB
 
     // Rebooted, the unit is back in its usual mode and rate, and the next run starts afresh.
     StartUnit(DefaultConfig());
+    run.Comm().abortRequested = false;
     ASSERT_TRUE(run.Run(Settings(), observer)) << run.GetErrorText();
     EXPECT_EQ(run.GetErrorText(), "");
     EXPECT_EQ(observer.statuses,
@@ -235,6 +259,124 @@ TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsB
     const std::vector<std::uint8_t> memory = unit->FlashMemory();
     EXPECT_EQ(std::count(memory.begin(), memory.begin() + 2900, 0x3C), 2900);
     EXPECT_EQ(unit->Log().reboots, 1);
+    ExpectPortFree();
+}
+
+// A stop from another thread ends a read, a send or an output test at its next check, even
+// in the middle of a wait with the unit's real time-outs: "Cancelled", the port free, the
+// record as it was, and after the stop not one more line to the unit.
+TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
+{
+    enum Operation { Read, Send, Output };
+    const struct {
+        Operation operation;
+        std::string stopAt;
+        SimFaults faults;
+        std::size_t lines;  // the unit received
+        CommTimings timings = {};
+    } cases[] = {
+        // The unit says nothing: the stop ends the wait for the banner.
+        {Read, kStatusConnecting, With(&SimFaults::silent, true), 0},
+        {Read, kStatusReading, {}, 1},  // the handshake only
+        {Send, "Sending SN", {}, 4},    // "OK", "IP", "NM", "GW"
+        {Send, "Retrying SN",
+         With(&SimFaults::lineFaults, std::vector<SimLineFault>{{"SN", 0, -1,
+                                                                  SimLineFault::Kind::Silent}}),
+         5, FastTimings()},
+        {Output, kStatusConnecting, With(&SimFaults::silent, true), 0},
+        {Output, kStatusSendingOutputTest, {}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stopAt);
+        StartUnit(DefaultConfig());
+        unit->SetFaults(c.faults);
+        std::atomic<bool> stop{false};
+        CUnitConnection connection{Device(), 57600, c.timings, {}, &stop};
+        UnitConfig record;
+        std::memset(&record, 0xA7, sizeof record);
+        const UnitConfig before = record;
+        RecordingObserver seen;
+        EXPECT_FALSE(StopAt(seen, stop, c.stopAt, [&] {
+            switch (c.operation) {
+                case Read: return ReadConfiguration(connection, record, seen, errorText);
+                case Send:
+                    return SendConfiguration(connection, DefaultConfig(), {}, seen, errorText);
+                case Output: return TestOutput(connection, 1, 12.0, seen, errorText);
+            }
+            return true;
+        }));
+        EXPECT_EQ(errorText, kStatusCancelled);
+        EXPECT_EQ(seen.statuses.back(), c.stopAt);
+        EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0) << "the record changed";
+        ExpectPortFree();
+        EXPECT_EQ(unit->Log().lines.size(), c.lines);
+    }
+}
+
+// A file that cannot be read whole, or is no software at all, is refused before the port
+// is opened: the unit hears nothing.
+TEST_F(DeviceOperationsTest, AFlashWithAFileThatCannotBeReadWholeNeverTouchesTheUnit)
+{
+    TempFolder folder;
+    const std::string missing = folder.Path() + "/missing.bin", pipe = folder.Path() + "/pipe.bin",
+                      empty = folder.Path() + "/empty.bin", huge = folder.Path() + "/huge.bin";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::ofstream(empty).flush();
+    std::ofstream(huge).flush();
+    ASSERT_EQ(::truncate(huge.c_str(), 1LL << 40), 0);  // a terabyte, sparse
+    const std::string open = kDownloadFileText, read = kSoftwareReadText;
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, open + "\n" + missing + ": No such file or directory"},
+        {pipe, open + "\n" + pipe + ": not a regular file"},
+        {empty, kSoftwareEmptyText + std::string("\n") + empty + ": 0 bytes"},
+        {huge, kSoftwareTooLargeText + std::string("\n") + huge +
+                   ": 1099511627776 bytes, more than the 16777216 any unit software takes"},
+        // Real files whose reads break off, or that hold more or less than they say.
+        {"/proc/self/mem", read + "\n/proc/self/mem: Input/output error"},
+        {"/proc/self/status",
+         read + "\n/proc/self/status: longer than the 0 bytes the file system reported"},
+        {"/sys/devices/system/cpu/online",
+         read + "\n/sys/devices/system/cpu/online: only 4 of the 4096 bytes the file system "
+                "reported could be read"},
+    };
+    for (const auto& [path, text] : cases) {
+        SCOPED_TRACE(path);
+        if (!std::filesystem::exists(path)  && path != missing) continue;  // no such system file here
+        CFlashRun run(FastTimings());
+        RecordingObserver seen;
+        FlashSettings settings = Settings();
+        settings.softwarePath = path;
+        EXPECT_FALSE(run.Run(settings, seen));
+        EXPECT_EQ(run.GetErrorText(), text);
+        EXPECT_EQ(seen.statuses, Texts{kStatusFailedPrefix + text});
+        EXPECT_EQ(unit->Log().banners, 0);
+    }
+}
+
+// An exception inside an operation (here from a report that runs out of memory) fails it
+// like any other failure; a unit already in its bootloader is rebooted.
+TEST_F(DeviceOperationsTest, NoExceptionLeavesAnOperation)
+{
+    const struct {
+        std::string throwAt;
+        int reboots;
+    } flashes[] = {{kStatusConnectingToUnit, 0}, {kStatusLoadingSoftware, 1}};
+    for (const auto& c : flashes) {
+        SCOPED_TRACE(c.throwAt);
+        StartUnit(DefaultConfig());
+        CFlashRun run(FastTimings());
+        RecordingObserver seen;
+        seen.throwAt = c.throwAt;
+        EXPECT_FALSE(run.Run(Settings(), seen));
+        EXPECT_EQ(run.GetErrorText(), kOutOfMemoryText);
+        EXPECT_EQ(unit->Log().reboots, c.reboots);
+        ExpectPortFree();
+    }
+    RecordingObserver seen;
+    seen.throwAt = kStatusReading;
+    UnitConfig record{};
+    EXPECT_FALSE(ReadConfiguration(Connection(), record, seen, errorText));
+    EXPECT_EQ(errorText, kOutOfMemoryText);
     ExpectPortFree();
 }
 
