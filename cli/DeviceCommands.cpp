@@ -1,14 +1,10 @@
 // read, send, flash, test-output and ports: the desktop program's device operations from a
 // shell, with the same status texts, one per line on stderr, and the protocol's real waits.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -122,65 +118,52 @@ int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
 }
 
 // Ctrl+C during a flash asks the run to stop: the download ends at its next check and the
-// unit is rebooted out of its bootloader. A second Ctrl+C ends the program at once.
-std::atomic<bool>* interruptFlag = nullptr;
+// unit is rebooted out of its bootloader. So do the signals of a shutdown (SIGTERM) and of
+// a terminal that closes (SIGHUP). A second signal of the same kind ends the program at once.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+std::atomic<bool>* stopFlag = nullptr;
 static_assert(std::atomic<bool>::is_always_lock_free, "stored to from a signal handler");
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int)
 {
-    interruptFlag->store(true);
+    stopFlag->store(true);
 }
 
-class CInterruptStopsFlash {
+class CSignalsStopFlash {
 public:
-    explicit CInterruptStopsFlash(std::atomic<bool>& flag)
+    explicit CSignalsStopFlash(std::atomic<bool>& flag)
     {
-        interruptFlag = &flag;
+        stopFlag = &flag;
         struct sigaction action {};
-        action.sa_handler = OnInterrupt;
+        action.sa_handler = OnStopSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESETHAND;
-        ::sigaction(SIGINT, &action, &previous);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            ::sigaction(kStopSignals[i], &action, &previous[i]);
     }
-    ~CInterruptStopsFlash()
+    ~CSignalsStopFlash()
     {
-        ::sigaction(SIGINT, &previous, nullptr);
-        interruptFlag = nullptr;
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            ::sigaction(kStopSignals[i], &previous[i], nullptr);
+        stopFlag = nullptr;
     }
-    CInterruptStopsFlash(const CInterruptStopsFlash&) = delete;
-    CInterruptStopsFlash& operator=(const CInterruptStopsFlash&) = delete;
+    CSignalsStopFlash(const CSignalsStopFlash&) = delete;
+    CSignalsStopFlash& operator=(const CSignalsStopFlash&) = delete;
 
 private:
-    struct sigaction previous {};
+    struct sigaction previous[std::size(kStopSignals)] {};
 };
-
-// The software file is looked at before the unit is put into its bootloader: a mistyped
-// name must not leave a unit waiting there for a download that cannot come.
-std::string SoftwareFileProblem(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    struct stat info {};
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) error = EISDIR;
-    if (fd >= 0) ::close(fd);
-    if (error == 0) return "";
-    return std::string(kDownloadFileText) + "\n" + path + ": " +
-           (error == EISDIR ? "not a regular file" : std::strerror(error));
-}
 
 int Flash(const LineOptions& line, const FlashSettings& settings)
 {
     CConsole console(line.trace);
     console.Status().ShowStatus(kStatusReadyToFlashPrefix +
                                 SoftwareDisplayName(settings.softwarePath));
-    if (const std::string problem = SoftwareFileProblem(settings.softwarePath); !problem.empty())
-        return console.Fail(problem);
-
     CFlashRun run;
     if (line.trace) run.Comm().Port().SetTrace(console.Trace());
     bool flashed = false;
     {
-        CInterruptStopsFlash interrupt(run.Comm().abortRequested);
+        CSignalsStopFlash signals(run.Comm().abortRequested);
         flashed = run.Run(settings, console.Status());
     }
     if (!flashed) return console.Fail(run.GetErrorText());

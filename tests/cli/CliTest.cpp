@@ -1,6 +1,7 @@
 // The weirlink program as a technician's shell runs it, against a simulated unit on a
 // pseudo-terminal with the protocol's real waits; and its trace and status lines.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -132,6 +133,11 @@ TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
     const std::string port = " --port " + Device() + " ";
     // clang-format off
     const std::string noFile = ": No such file or directory)";
+    // Pipes named like the files: refused without waiting for a writer that never comes.
+    const std::string pipe = Path("pipe.cfg"), binPipe = Path("pipe.bin");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(binPipe.c_str(), 0600), 0);
+    const std::string noRegular = ": not a regular file)";
     const std::pair<std::string, std::string> cases[] = {
         {"show " + Path("damaged.cfg"), crc}, {"commands " + Path("damaged.cfg"), crc},
         {"send" + port + Path("damaged.cfg"), crc}, {"read" + port + kept, crc},
@@ -141,6 +147,9 @@ TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
          "Error: Error, could not write the file. (/dev/full: No space left on device)"},
         {"flash" + port + Path("missing.bin"),
          "Error: Could not open the download file (" + Path("missing.bin") + noFile},
+        {"show " + pipe, "Error: Error, could not open the file for writing.  "
+         "Check file is not write protected or in use! (" + pipe + noRegular},
+        {"flash" + port + binPipe, "Error: Could not open the download file (" + binPipe + noRegular},
         {"show " + Path("factory.cfg") + " >/dev/full",
          "Error: Could not write the output. (No space left on device)"}};
     // clang-format on
@@ -221,21 +230,37 @@ TEST_F(CliTest, PortsListsAnAnnouncedUnitWhichTakesAnOutputTestAsComOne)
 }
 
 // Paced, the download lasts long enough to be interrupted in its middle; the shell waits
-// for the first progress line (30 s at most) before it sends the interrupt.
-TEST_F(CliTest, CtrlCStopsTheFlashAndStillRebootsTheUnit)
+// for the status (30 s at most) before it sends the signal. Ctrl+C, a shutdown's SIGTERM and
+// the SIGHUP of a closed terminal all stop the flash and reboot the unit, in the download
+// or while the bootloader does not answer the ping.
+TEST_F(CliTest, InterruptsStopTheFlashAndStillRebootTheUnit)
 {
-    SimOptions paced;
-    paced.pace = true;
-    StartUnit(DefaultConfig(), paced);
+    const struct {
+        const char* signal;
+        const char* waitFor;
+        bool pingSilent;
+    } cases[] = {{"INT", "Flash in progress", false},
+                 {"TERM", kStatusLocatingTarget, true},
+                 {"HUP", "Flash in progress", false}};
     const std::string software = Write("hub.bin", std::string(128 * 1024, '\x5C'));
-    const Result result = Run("flash --port " + Device() + " " + software,
-                              " & timeout 30 sh -c 'until grep -q \"Flash in progress\" " +
-                                  Path(".err") + "; do sleep 0.02; done'; kill -INT $!; wait $!");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find(kStatusRebooting), std::string::npos) << result.err;
-    EXPECT_EQ(result.LastErrorLine(), "Error: Download aborted at user request");
-    const SimLog log = unit->Log();
-    EXPECT_TRUE(log.reboots == 1 && !log.dataFrames.empty() && log.dataFrames.size() < 128u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        SimOptions paced;
+        paced.pace = true;
+        StartUnit(DefaultConfig(), paced);
+        unit->SetFaults(With(&SimFaults::pingSilent, c.pingSilent));
+        const Result result =
+            Run("flash --port " + Device() + " " + software,
+                " & timeout 30 sh -c 'until grep -q \"" + std::string(c.waitFor) + "\" " +
+                    Path(".err") + "; do sleep 0.02; done'; kill -" + c.signal + " $!; wait $!");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(kStatusRebooting), std::string::npos) << result.err;
+        EXPECT_EQ(result.LastErrorLine(), "Error: Download aborted at user request");
+        const SimLog log = unit->Log();
+        EXPECT_EQ(log.reboots, 1);
+        EXPECT_EQ(log.dataFrames.empty(), c.pingSilent);
+        EXPECT_LT(log.dataFrames.size(), 128u);
+    }
 }
 
 // The trace: one line per burst and direction with the text aligned; bytes are received one
