@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -87,4 +89,14 @@ int CPty::SlaveBaudRate() const
     for (const RateSpeed& entry : kSpeeds)
         if (entry.speed == speed) return entry.rate;
     return 0;
+}
+
+void CPty::ClearAbandonedExclusive()
+{
+    int exclusive = 0;
+    if (slaveFd < 0 || ::ioctl(slaveFd, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return;
+    // Our own lock succeeds only when no tool holds one; it is let go at once.
+    if (::flock(slaveFd, LOCK_EX | LOCK_NB) != 0) return;
+    ::ioctl(slaveFd, TIOCNXCL);
+    ::flock(slaveFd, LOCK_UN);
 }

@@ -24,6 +24,12 @@ public:
     // The rate the slave side is set to, as whoever opened it last set it; 0 when unknown.
     int SlaveBaudRate() const;
 
+    // The tool locks the terminal (flock) and marks it exclusive while it uses it, and
+    // clears the mark when it closes. A tool that was killed cannot, and as this side keeps
+    // the terminal open the mark would stay, turning away everyone but root. Clears it once
+    // nobody holds the lock any more.
+    void ClearAbandonedExclusive();
+
 private:
     int masterFd = -1;
     int slaveFd = -1;

@@ -36,6 +36,16 @@ constexpr char kImageEnd[] = "?>";
 constexpr std::size_t kMaxLine = 512;
 constexpr std::uint8_t kNak = 0x15;
 constexpr std::uint32_t kPingValueHigh = 0xB0070000;  // the tool must ignore the high half
+// How often an idle unit looks whether a killed tool left its terminal exclusive.
+constexpr int kIdleCheckMs = 200;
+
+// Drops the oldest half once a list has grown to twice the limit.
+template <class T>
+void Trim(std::vector<T>& list, std::size_t limit)
+{
+    if (list.size() >= 2 * limit)
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - limit));
+}
 
 void PutLittleEndian(std::string& out, std::uint32_t value, int bytes)
 {
@@ -117,6 +127,14 @@ struct CSimUnit::State {
 
     // With the mutex held: act on received bytes, queueing the answers in outbox.
     void Receive(const std::uint8_t* bytes, std::size_t count);
+    void TrimLog()
+    {
+        const std::size_t limit = std::max<std::size_t>(options.logLimit, 1);
+        Trim(log.lines, limit);
+        Trim(log.dataFrames, limit);
+        Trim(log.zeroedTotalizers, limit);
+        Trim(log.outputTests, limit);
+    }
     void Say(std::string bytes) { outbox.push_back({std::move(bytes), rate}); }
     void Monitor(const std::string& text) const
     {
@@ -144,11 +162,14 @@ void CSimUnit::State::Run()
     if (options.pace) ::prctl(PR_SET_TIMERSLACK, 1UL);
     std::uint8_t buffer[4096];
     for (;;) {
+        pty.ClearAbandonedExclusive();
         pollfd fds[2] = {{pty.MasterFd(), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        const int ready = ::poll(fds, 2, kIdleCheckMs);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return;
         }
+        if (ready == 0) continue;
         if (fds[1].revents != 0) return;
         if ((fds[0].revents & POLLIN) == 0) {
             // No reader on the other side yet; we hold the slave open, so this passes.
@@ -173,6 +194,7 @@ void CSimUnit::State::Run()
         {
             std::lock_guard lock(mutex);
             Receive(buffer, static_cast<std::size_t>(got));
+            TrimLog();
             answers.swap(outbox);
         }
         for (const Chunk& chunk : answers) {

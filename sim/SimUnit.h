@@ -62,6 +62,9 @@ struct SimOptions {
     std::uint16_t blockSize = 1024;  // reported by the ping reply
     std::uint32_t userBlockAddress = 0x3C000;
     std::string bootText = "Weirlink boot 1.07";
+    // Each list of the log keeps at least this many of its latest entries and at most twice
+    // as many: a unit that runs for days must not grow without end.
+    std::size_t logLimit = 4096;
     // Told of every command line and frame received ("line: SN 0 NewSite"), on the unit's
     // thread; for a program that shows what the unit sees.
     std::function<void(const std::string&)> monitor;
@@ -74,7 +77,8 @@ struct SimDataFrame {
     bool acknowledged;
 };
 
-// What the unit received and did, for tests to look at.
+// What the unit received and did, for tests to look at; the lists keep their latest
+// entries (SimOptions::logLimit).
 struct SimLog {
     std::vector<std::string> lines;  // command lines, in order, without line ends
     std::vector<SimDataFrame> dataFrames;
