@@ -312,16 +312,19 @@ bool CCommunications::SendEmptyFrame(std::uint8_t type)
 
 bool CCommunications::ReceiveFrame(FrameBuffer& frame)
 {
-    return ReceiveFrameBy(frame, kNoDeadline, Stoppable::No);
+    return ReceiveFrameBy(frame, kNoDeadline, kNoDeadline, Stoppable::No);
 }
 
-bool CCommunications::ReceiveFrameBy(FrameBuffer& frame, long long deadline, Stoppable stop)
+bool CCommunications::ReceiveFrameBy(FrameBuffer& frame, long long startBy, long long deadline,
+                                     Stoppable stop)
 {
+    long long by = startBy;
     return ReadFrame(
         [&](std::uint8_t* bytes, std::size_t count) {
-            for (std::size_t i = 0; i < count; ++i)
-                if (!ReadByteBy(bytes[i], timings.frameByteTimeoutMs, deadline, stop))
-                    return false;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (!ReadByteBy(bytes[i], timings.frameByteTimeoutMs, by, stop)) return false;
+                by = deadline;
+            }
             return true;
         },
         frame);
@@ -329,13 +332,13 @@ bool CCommunications::ReceiveFrameBy(FrameBuffer& frame, long long deadline, Sto
 
 int CCommunications::Poll()
 {
-    return PollBy(kNoDeadline, Stoppable::No);
+    return PollBy(kNoDeadline, kNoDeadline, Stoppable::No);
 }
 
-int CCommunications::PollBy(long long deadline, Stoppable stop)
+int CCommunications::PollBy(long long startBy, long long deadline, Stoppable stop)
 {
     FrameBuffer frame;
-    if (!ReceiveFrameBy(frame, deadline, stop)) return 0;
+    if (!ReceiveFrameBy(frame, startBy, deadline, stop)) return 0;
     switch (FrameTypeOf(frame)) {
         case FramePing: ReadPingReply(frame, bootInfo); break;
         case FrameData:
@@ -365,7 +368,7 @@ int CCommunications::WaitForFrameBy(int windowMs, Stoppable stop)
     // A frame that begins in the window may take what the largest frame needs on the line.
     const long long deadline = windowEnd + kReplyMargin * LineTimeMs(kFrameBufferSize);
     while (NowMs() < windowEnd && !(stop == Stoppable::Yes && abortRequested))
-        if (const int type = PollBy(deadline, stop); type != 0) return type;
+        if (const int type = PollBy(windowEnd, deadline, stop); type != 0) return type;
     return 0;
 }
 
@@ -401,7 +404,8 @@ bool CCommunications::QueryUserBlock()
         for (int poll = 0; poll < timings.userBlockPolls && !abortRequested && !ackReceived &&
                            NowMs() < deadline;
              ++poll)
-            if (PollBy(deadline, Stoppable::Yes) == 0) Pause(timings.userBlockPollPauseMs);
+            if (PollBy(deadline, deadline, Stoppable::Yes) == 0)
+                Pause(timings.userBlockPollPauseMs);
     }
     if (abortRequested) {
         errorText = kDownloadAbortedText;
@@ -478,7 +482,7 @@ bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool u
             for (int poll = 0; poll < timings.ackPolls && !ackReceived && !refused &&
                                !abortRequested && NowMs() < deadline;
                  ++poll)
-                PollBy(deadline, Stoppable::Yes);
+                PollBy(deadline, deadline, Stoppable::Yes);
             if (abortRequested) break;
             if (ackReceived) {
                 offset += length;

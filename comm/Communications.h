@@ -215,8 +215,9 @@ private:
     // Appends bytes until the text ends with `wanted`.
     bool ReadUntilBy(std::string& text, std::string_view wanted, unsigned perByteMs,
                      long long deadline, Stoppable stop);
-    bool ReceiveFrameBy(FrameBuffer& frame, long long deadline, Stoppable stop);
-    int PollBy(long long deadline, Stoppable stop);
+    // A frame whose first byte comes by startBy and whose last comes by the deadline.
+    bool ReceiveFrameBy(FrameBuffer& frame, long long startBy, long long deadline, Stoppable stop);
+    int PollBy(long long startBy, long long deadline, Stoppable stop);
     int WaitForFrameBy(int windowMs, Stoppable stop);
     bool SendEmptyFrame(std::uint8_t type);
     bool QueryUserBlock();
