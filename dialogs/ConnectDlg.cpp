@@ -65,6 +65,7 @@ void CConnectDlg::OnProgram()
     connection.port = ChosenPort(*portList).value_or(std::string());
     connection.baudRate = ChosenBaudRate(*baudList).value_or(0);
     connection.timings = timings;
+    connection.stop = StopFlag();
     if (readMode)
         StartRead(connection);
     else
@@ -80,11 +81,20 @@ void CConnectDlg::StartRead(const CUnitConnection& connection)
             return ReadConfiguration(connection, *received, observer, errorText);
         },
         [this, received](bool succeeded, const QString& errorText) {
+            // Cancelled, the record stays as it was even when the read got through.
+            if (CancelRequested()) {
+                ShowCancelled();
+                return;
+            }
             if (!succeeded) {
                 ShowFailure(errorText);
                 return;
             }
             QTimer::singleShot(kCloseAfterReadMs, this, [this, received] {
+                if (CancelRequested()) {
+                    ShowCancelled();
+                    return;
+                }
                 *config = *received;
                 readSucceeded = true;
                 accept();
@@ -101,6 +111,10 @@ void CConnectDlg::StartSend(const CUnitConnection& connection)
             return SendConfiguration(connection, record, options, observer, errorText);
         },
         [this](bool succeeded, const QString& errorText) {
+            if (!succeeded && CancelRequested()) {
+                ShowCancelled();
+                return;
+            }
             if (!succeeded) {
                 ShowFailure(errorText);
                 return;

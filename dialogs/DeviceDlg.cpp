@@ -1,6 +1,8 @@
 #include "dialogs/DeviceDlg.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -52,24 +54,22 @@ QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startN
     auto* start = new QPushButton(startText);
     start->setObjectName(QString::fromLatin1(startName));
     start->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"));
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setEnabled(false);
     auto* exit = new QPushButton(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("exitButton"));
     connect(start, &QPushButton::clicked, this, onStart);
+    connect(cancelButton, &QPushButton::clicked, this, &CDeviceDlg::Cancel);
     connect(exit, &QPushButton::clicked, this, &CDeviceDlg::reject);
     lockedButtons = {start, exit};
 
-    if (orientation == Qt::Vertical) {
-        auto* column = new QVBoxLayout;
-        column->addWidget(start);
-        column->addWidget(exit);
-        column->addStretch();
-        return column;
-    }
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(start);
-    row->addWidget(exit);
-    return row;
+    QBoxLayout* box = orientation == Qt::Vertical ? static_cast<QBoxLayout*>(new QVBoxLayout)
+                                                  : new QHBoxLayout;
+    if (orientation == Qt::Horizontal) box->addStretch();
+    for (QPushButton* button : {start, cancelButton, exit}) box->addWidget(button);
+    if (orientation == Qt::Vertical) box->addStretch();
+    return box;
 }
 
 void CDeviceDlg::SetStatus(const QString& text)
@@ -84,12 +84,31 @@ void CDeviceDlg::ShowError(const QString& text)
 
 void CDeviceDlg::reject()
 {
-    if (!busy) QDialog::reject();
+    if (busy)
+        Cancel();
+    else
+        QDialog::reject();
+}
+
+void CDeviceDlg::Cancel()
+{
+    if (!busy || cancelRequested) return;
+    cancelRequested = true;
+    task.Stop();
+    // Taken: the operation ends at its next check, and tells how it ended.
+    if (cancelButton) cancelButton->setEnabled(false);
+}
+
+void CDeviceDlg::ShowCancelled()
+{
+    SetStatus(QString::fromLatin1(kStatusCancelled));
+    Unlock();
 }
 
 void CDeviceDlg::RunOperation(CDeviceTask::Work work, CDeviceTask::Done done)
 {
     if (busy) return;
+    cancelRequested = false;
     SetBusy(true);
     task.Start(std::move(work), std::move(done));
 }
@@ -98,4 +117,19 @@ void CDeviceDlg::SetBusy(bool value)
 {
     busy = value;
     for (QPushButton* button : lockedButtons) button->setEnabled(!value);
+    if (cancelButton) cancelButton->setEnabled(value);
+    // The port and rate lists, the check boxes: a choice made during a run would do nothing.
+    if (value) {
+        lockedChoices.clear();
+        for (QWidget* choice : findChildren<QWidget*>()) {
+            if ((qobject_cast<QComboBox*>(choice) || qobject_cast<QCheckBox*>(choice)) &&
+                choice->isEnabled()) {
+                choice->setEnabled(false);
+                lockedChoices.append(choice);
+            }
+        }
+    } else {
+        for (QWidget* choice : std::as_const(lockedChoices)) choice->setEnabled(true);
+        lockedChoices.clear();
+    }
 }

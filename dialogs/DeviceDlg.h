@@ -1,6 +1,6 @@
 // What the three unit dialogs share: a centred status line, an optional progress bar fed by
-// the running operation, and a lock that keeps the dialog's buttons disabled and the dialog
-// open while an operation runs.
+// the running operation, and a lock that keeps the dialog open and its controls disabled
+// while an operation runs, with Cancel the one button that works then.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +11,7 @@
 
 class QBoxLayout;
 class QLabel;
+class QWidget;
 class QProgressBar;
 class QPushButton;
 
@@ -21,7 +22,8 @@ class CDeviceDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Escape, the close box and Exit all end here: ignored while an operation runs.
+    // Escape, the close box and Exit all end here: while an operation runs they cancel it,
+    // and the dialog stays open to tell the outcome.
     void reject() override;
 
 protected:
@@ -30,9 +32,9 @@ protected:
     // Room is kept for `lines` lines; a longer text makes the dialog taller.
     QLabel* MakeStatusLine(const QString& text, int lines = 1);
     QProgressBar* MakeProgressBar();
-    // The button that starts an operation (the default button, named startName) and "Exit",
-    // both disabled while an operation runs: in a row under the dialog, or in a column
-    // beside it.
+    // The button that starts an operation (the default button, named startName), "Cancel"
+    // and "Exit": in a row under the dialog, or in a column beside it. While an operation
+    // runs, only Cancel is enabled.
     QBoxLayout* MakeButtons(const QString& startText, const char* startName,
                             const std::function<void()>& onStart, Qt::Orientation orientation);
 
@@ -41,17 +43,28 @@ protected:
     void RunOperation(CDeviceTask::Work work, CDeviceTask::Done done);
     void Unlock() { SetBusy(false); }
 
+    // Set by Cancel (or Escape, or the close box) during the operation now locking the
+    // dialog; the operation sees it through StopFlag.
+    bool CancelRequested() const { return cancelRequested; }
+    std::atomic<bool>* StopFlag() { return &task.StopFlag(); }
+    // The outcome of a cancelled operation: "Cancelled" in the status line, no message.
+    void ShowCancelled();
+
     void SetStatus(const QString& text);
     // A failed step's text in a message box, behind "Error: ".
     void ShowError(const QString& text);
 
 private:
     void SetBusy(bool value);
+    void Cancel();
 
     QLabel* statusLine = nullptr;
     QProgressBar* progressBar = nullptr;
+    QPushButton* cancelButton = nullptr;
     QList<QPushButton*> lockedButtons;  // disabled while an operation runs
+    QList<QWidget*> lockedChoices;      // the lists and boxes an operation disabled
     bool busy = false;
+    bool cancelRequested = false;
     // Last member: destroyed first, so the worker has ended before anything else goes.
     CDeviceTask task{this};
 };

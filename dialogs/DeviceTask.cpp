@@ -22,10 +22,12 @@ void CDeviceTask::Start(Work work, Done whenDone)
 {
     if (running) return;
     running = true;
+    stopRequested = false;
     done = std::move(whenDone);
     worker = std::thread([this, work = std::move(work)] {
         std::string errorText;
-        const bool succeeded = work(*this, errorText);
+        const bool succeeded =
+            RunGuarded(errorText, [&] { return work(*this, errorText); });
         // Posted after every report of the work, so it is handled after them.
         QMetaObject::invokeMethod(
             this, [this, succeeded, text = DeviceText(errorText)] { Finish(succeeded, text); },

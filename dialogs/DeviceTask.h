@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@ class CDeviceTask final : public QObject, private CDeviceObserver {
 public:
     // Runs on the worker thread; true on success, otherwise errorText tells the failed step.
     // What it uses is captured by value or shared: the task outlives the dialog's own members.
+    // An exception it throws fails it with a text.
     using Work = std::function<bool(CDeviceObserver& observer, std::string& errorText)>;
     // Runs on the user-interface thread once the work has ended and the worker is joined.
     using Done = std::function<void(bool succeeded, const QString& errorText)>;
@@ -32,9 +34,13 @@ public:
     CDeviceTask(const CDeviceTask&) = delete;
     CDeviceTask& operator=(const CDeviceTask&) = delete;
 
-    // One operation at a time: a call while one runs does nothing.
+    // One operation at a time: a call while one runs does nothing. Clears the stop flag.
     void Start(Work work, Done done);
     bool IsRunning() const { return running; }
+    // Asks the running operation to stop at its next check.
+    void Stop() { stopRequested = true; }
+    // The flag Stop sets, for the operation to look at; it lives as long as the task.
+    std::atomic<bool>& StopFlag() { return stopRequested; }
 
 signals:
     void statusChanged(const QString& text);
@@ -52,4 +58,5 @@ private:
     std::thread worker;
     Done done;
     bool running = false;
+    std::atomic<bool> stopRequested{false};
 };

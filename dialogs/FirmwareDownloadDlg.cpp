@@ -14,10 +14,10 @@
 
 CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget* parent,
                                            const CommTimings& timings)
-    : CDeviceDlg(parent), softwarePath(softwarePath), flashRun(std::make_shared<CFlashRun>(timings))
+    : CDeviceDlg(parent),
+      softwarePath(softwarePath),
+      flashRun(std::make_shared<CFlashRun>(timings, StopFlag()))
 {
-    // A caption without a close box: a run must be allowed to end.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Flash Software "));
 
     portList = NewPortList("portList");
@@ -73,7 +73,8 @@ void CFirmwareDownloadDlg::OnFlash()
     settings.connectBaudRate = ChosenBaudRate(*connectBaudList).value_or(0);
     settings.downloadBaudRate = ChosenBaudRate(*downloadBaudList).value_or(0);
     settings.softwarePath = QFile::encodeName(softwarePath).toStdString();
-    // Every outcome is told in the status line as the run goes.
+    // Every outcome is told in the status line as the run goes, a cancelled run's too
+    // ("Download aborted at user request").
     RunOperation([run = flashRun, settings](CDeviceObserver& observer,
                                             std::string&) { return run->Run(settings, observer); },
                  [this](bool, const QString&) { Unlock(); });

@@ -1,5 +1,6 @@
-// The Flash Software dialog: loads a software file into a unit through its bootloader. A run
-// cannot be stopped halfway, so the dialog cannot be closed while one is under way.
+// The Flash Software dialog: loads a software file into a unit through its bootloader. Cancel
+// (or Escape, or the close box) stops a run at its next check; a unit already in its
+// bootloader is rebooted, and the dialog stays open until the run has ended.
 #pragma once
 
 #include <memory>
@@ -22,7 +23,8 @@ private:
     void OnFlash();
 
     const QString softwarePath;
-    // Serves every run of this dialog; the running worker holds it too.
+    // Serves every run of this dialog; the running worker holds it too. Its stop flag is the
+    // dialog's task's, which outlives every run.
     std::shared_ptr<CFlashRun> flashRun;
 
     QComboBox* portList;

@@ -104,6 +104,7 @@ void TestOutputDlg::OnTestOutput()
     connection.port = *port;
     connection.baudRate = *baudRate;
     connection.timings = timings;
+    connection.stop = StopFlag();
     const int channel = *channelPosition + 1;
     // Text that is no number goes as NaN, which the output test refuses with the same words
     // as a current out of range.
@@ -114,6 +115,10 @@ void TestOutputDlg::OnTestOutput()
             return TestOutput(connection, channel, milliamperes, observer, errorText);
         },
         [this](bool succeeded, const QString& errorText) {
+            if (!succeeded && CancelRequested()) {
+                ShowCancelled();
+                return;
+            }
             if (!succeeded) ShowError(errorText);
             SetStatus(QString::fromLatin1(kStatusReady));
             Unlock();

@@ -1,4 +1,6 @@
 // The Connect dialog against the simulated unit, for a read and a send.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QProgressBar>
 
@@ -70,4 +72,57 @@ TEST_F(ConnectDialog, FailuresShowTheMessageAndReadyAndChangeOrApplyNothing)
     EXPECT_EQ(StatusOf(send), "Ready");
     EXPECT_EQ(statuses.mid(statuses.size() - 2), (QStringList{"Sending SN", "Retrying SN"}));
     EXPECT_EQ(std::ranges::count(unit->Log().lines, std::string("SH")), 0);
+}
+
+// A read or a send stopped by Cancel, Escape or the close box, while the unit is slow to
+// answer or in the second after a read got through: "Cancelled", no message, the record as
+// it was, and after the stop nothing more for the unit. Meanwhile only Cancel works.
+TEST_F(ConnectDialog, ARunStoppedAnyWayIsCancelledAndKeepsTheRecord)
+{
+    UnitConfig lowmill = DefaultConfig();
+    std::strcpy(lowmill.siteName, "Lowmill");
+    const struct {
+        bool readMode;
+        const char* holdAt;  // none: stopped once the read has got through
+        StopBy way;
+    } cases[] = {{true, "line: PS", StopBy::Escape},
+                 {false, "line: SN", StopBy::CloseBox},
+                 {true, nullptr, StopBy::CancelButton}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.holdAt ? c.holdAt : "after the read");
+        HoldComUnit(c.holdAt ? c.holdAt : "nothing", lowmill);
+        CConnectDlg dialog(&record, c.readMode, nullptr, FastTimings());
+        ShowDialog(dialog);
+        auto* start = Find<QPushButton>(&dialog, "programButton");
+        Press(start);
+        if (c.holdAt)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return held.load(); }));
+        else
+            ASSERT_TRUE(QTest::qWaitFor([&] { return StatusOf(dialog) == kStatusLoaded; }));
+        EXPECT_FALSE(start->isEnabled() || Find<QPushButton>(&dialog, "exitButton")->isEnabled());
+        for (const char* choice : {"portList", "baudList"})
+            EXPECT_FALSE(Find<QComboBox>(&dialog, choice)->isEnabled()) << choice;
+        for (const char* choice : {"synchronizeTime", "zeroTotalizer"})
+            EXPECT_FALSE(Find<QCheckBox>(&dialog, choice)->isEnabled()) << choice;
+
+        StopRun(dialog, c.way);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return start->isEnabled(); }));
+        EXPECT_EQ(StatusOf(dialog), "Cancelled");
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(dialog.ReadSucceeded());
+        EXPECT_TRUE(Find<QComboBox>(&dialog, "portList")->isEnabled());
+        EXPECT_TRUE(Find<QCheckBox>(&dialog, "zeroTotalizer")->isEnabled());
+        Release();
+        if (c.holdAt) {
+            // The line it was held at was the last it got.
+            EXPECT_TRUE(QTest::qWaitFor([&] {
+                const std::vector<std::string> lines = unit->Log().lines;
+                return !lines.empty() && ("line: " + lines.back()).starts_with(c.holdAt);
+            }));
+            QTest::qWait(50);
+            EXPECT_TRUE(("line: " + unit->Log().lines.back()).starts_with(c.holdAt));
+        }
+    }
+    EXPECT_EQ(Differences(record, DefaultConfig()), Offsets{});
+    EXPECT_EQ(prompts.messages, QStringList{});
 }

@@ -37,6 +37,15 @@ protected:
         released = true;
         released.notify_all();
     }
+    // A fresh unit as COM 1, held at `holdAt` as StartComUnit does.
+    void HoldComUnit(const std::string& holdAt, const UnitConfig& config = DefaultConfig())
+    {
+        Release();
+        unit.reset();
+        held = false;
+        released = false;
+        StartComUnit(config, holdAt);
+    }
 
     TempRuntimeFolder runtime;  // the unit is the only announced one, and so COM 1
     CScriptedPrompts prompts;
@@ -46,6 +55,18 @@ protected:
 inline QString StatusOf(QWidget& dialog)
 {
     return Find<QLabel>(&dialog, "statusLine")->text();
+}
+
+// The three ways to stop a run: Cancel, Escape and the close box.
+enum class StopBy { CancelButton, Escape, CloseBox };
+
+inline void StopRun(QDialog& dialog, StopBy way)
+{
+    switch (way) {
+        case StopBy::CancelButton: Press(Find<QPushButton>(&dialog, "cancelButton")); break;
+        case StopBy::Escape: QTest::keyClick(&dialog, Qt::Key_Escape); break;
+        case StopBy::CloseBox: dialog.close(); break;
+    }
 }
 
 inline void ShowDialog(QDialog& dialog)

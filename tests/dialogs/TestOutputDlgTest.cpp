@@ -92,3 +92,25 @@ TEST_F(OutputTestDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
     EXPECT_EQ(prompts.messages, QStringList{"Error: The command \"XO 4 2000\" failed."});
     EXPECT_EQ(StatusOf(*dialog), "Ready");
 }
+
+// Cancel while the unit is slow to take the command: "Cancelled", no message; the next
+// press reaches the unit afresh.
+TEST_F(OutputTestDialog, ATestStoppedByCancelSaysSoAndTheNextOneGoesThrough)
+{
+    HoldComUnit("line: XO");
+    Open(4);
+    auto* button = Find<QPushButton>(dialog.get(), "testButton");
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.load(); }));
+    EXPECT_FALSE(List("channelList")->isEnabled());
+    StopRun(*dialog, StopBy::CancelButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }));
+    EXPECT_EQ(StatusOf(*dialog), "Cancelled");
+    EXPECT_EQ(prompts.messages, QStringList{});
+    EXPECT_TRUE(dialog->isVisible());
+
+    Release();
+    TestOutput();
+    EXPECT_EQ(StatusOf(*dialog), "Ready");
+    EXPECT_EQ(unit->Log().outputTests, (std::vector<std::pair<int, int>>{{1, 400}, {1, 400}}));
+}
