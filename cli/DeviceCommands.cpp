@@ -151,7 +151,7 @@ public:
     CSignalsStopFlash& operator=(const CSignalsStopFlash&) = delete;
 
 private:
-    struct sigaction previous[std::size(kStopSignals)] {};
+    struct sigaction previous[std::size(kStopSignals)]{};
 };
 
 int Flash(const LineOptions& line, const FlashSettings& settings)

@@ -280,8 +280,7 @@ bool CCommunications::ApplyHardware(int baudRate)
 bool CCommunications::InitFlash(int baudRate)
 {
     errorText = kInitFlashText;
-    if (abortRequested || !port.WriteString("SX " + std::to_string(baudRate) + "\n"))
-        return false;
+    if (abortRequested || !port.WriteString("SX " + std::to_string(baudRate) + "\n")) return false;
     // Not cut short by a stop: the unit may be on its way into the bootloader, and only a
     // caller that knows it got there reboots it.
     std::string reply;
@@ -401,8 +400,8 @@ bool CCommunications::QueryUserBlock()
         // Each round waits as long as a block does for its acknowledgement.
         const long long deadline =
             NowMs() + timings.frameByteTimeoutMs + kReplyMargin * LineTimeMs(2 * kFrameOverhead);
-        for (int poll = 0; poll < timings.userBlockPolls && !abortRequested && !ackReceived &&
-                           NowMs() < deadline;
+        for (int poll = 0;
+             poll < timings.userBlockPolls && !abortRequested && !ackReceived && NowMs() < deadline;
              ++poll)
             if (PollBy(deadline, deadline, Stoppable::Yes) == 0)
                 Pause(timings.userBlockPollPauseMs);

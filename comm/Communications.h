@@ -47,7 +47,8 @@ inline constexpr char kDownloadAbortedText[] = "Download aborted at user request
 inline constexpr char kBlockSizeText[] = "The unit reported a block size too small to download";
 inline constexpr char kSoftwareReadText[] = "Could not read the download file";
 inline constexpr char kSoftwareEmptyText[] = "The download file is empty";
-inline constexpr char kSoftwareTooLargeText[] = "The download file is too large to be unit software";
+inline constexpr char kSoftwareTooLargeText[] =
+    "The download file is too large to be unit software";
 
 // "The command "<line>" failed."
 std::string CommandFailedText(const std::string& line);

@@ -60,7 +60,8 @@ std::string DescribeOpenError(const std::string& device, int error)
             // Only a holder that can be seen is named; guessing one would send the user
             // after the wrong program.
             const std::string holder = FindPortHolder(device);
-            text += holder.empty() ? " (another program holds the port)" : " (held by " + holder + ")";
+            text +=
+                holder.empty() ? " (another program holds the port)" : " (held by " + holder + ")";
             break;
         }
         default: break;
@@ -250,7 +251,8 @@ void CSerialPort::Flush()
     std::uint8_t discarded[256];
     for (long long left = kFlushLimitMs; left > 0; left = deadline - NowMs()) {
         pollfd entry{fd, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, kFlushQuietMs)));
+        const int ready =
+            ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, kFlushQuietMs)));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0 || (entry.revents & POLLIN) == 0) return;
         const ssize_t got = ::read(fd, discarded, sizeof discarded);

@@ -190,8 +190,7 @@ bool NameUnnamedFile(int fd, const std::string& prefix, std::string& temporary)
 // file system takes unnamed files; elsewhere it has its name from the start. On failure
 // nothing is left behind, `error` tells why and `created` whether the file could be made.
 bool WriteTemporary(const std::string& image, const std::string& target,
-                    const struct stat* existing, std::string& temporary, int& error,
-                    bool& created)
+                    const struct stat* existing, std::string& temporary, int& error, bool& created)
 {
     created = false;
     const std::string directory = DirectoryOf(target);
@@ -248,8 +247,8 @@ int OpenRegularFile(const std::string& path, std::string& reason)
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         const int error = errno;
         reason = S_ISDIR(status.st_mode) ? std::strerror(EISDIR)
-                 : status.st_mode != 0    ? kNotRegularFileReason
-                                          : std::strerror(error);
+                 : status.st_mode != 0   ? kNotRegularFileReason
+                                         : std::strerror(error);
         ::close(fd);
         return -1;
     }

@@ -10,8 +10,7 @@ namespace {
 // The port is closed on every way out of an operation.
 class CSession {
 public:
-    explicit CSession(const CUnitConnection& connection)
-        : comm(connection.timings, connection.stop)
+    explicit CSession(const CUnitConnection& connection) : comm(connection.timings, connection.stop)
     {
         if (connection.trace) comm.Port().SetTrace(connection.trace);
     }
@@ -124,7 +123,8 @@ bool SendSteps(const CUnitConnection& connection, const UnitConfig& config,
 bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
                        CDeviceObserver& observer, std::string& errorText)
 {
-    return RunGuarded(errorText, [&] { return ReadSteps(connection, config, observer, errorText); });
+    return RunGuarded(errorText,
+                      [&] { return ReadSteps(connection, config, observer, errorText); });
 }
 
 bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& config,

@@ -29,8 +29,8 @@ bool TestOutput(const CUnitConnection& connection, int channel, double milliampe
         if (connection.trace) comm.Port().SetTrace(connection.trace);
 
         observer.ShowStatus(kStatusConnecting);
-        bool sent = comm.EnterCommandMode(connection.port, connection.baudRate) &&
-                    !comm.abortRequested;
+        bool sent =
+            comm.EnterCommandMode(connection.port, connection.baudRate) && !comm.abortRequested;
         if (sent) {
             observer.ShowStatus(kStatusSendingOutputTest);
             sent = comm.SendCommand(OutputTestCommand(channel, milliamperes));

@@ -64,8 +64,8 @@ QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startN
     connect(exit, &QPushButton::clicked, this, &CDeviceDlg::reject);
     lockedButtons = {start, exit};
 
-    QBoxLayout* box = orientation == Qt::Vertical ? static_cast<QBoxLayout*>(new QVBoxLayout)
-                                                  : new QHBoxLayout;
+    QBoxLayout* box =
+        orientation == Qt::Vertical ? static_cast<QBoxLayout*>(new QVBoxLayout) : new QHBoxLayout;
     if (orientation == Qt::Horizontal) box->addStretch();
     for (QPushButton* button : {start, cancelButton, exit}) box->addWidget(button);
     if (orientation == Qt::Vertical) box->addStretch();

@@ -26,8 +26,7 @@ void CDeviceTask::Start(Work work, Done whenDone)
     done = std::move(whenDone);
     worker = std::thread([this, work = std::move(work)] {
         std::string errorText;
-        const bool succeeded =
-            RunGuarded(errorText, [&] { return work(*this, errorText); });
+        const bool succeeded = RunGuarded(errorText, [&] { return work(*this, errorText); });
         // Posted after every report of the work, so it is handled after them.
         QMetaObject::invokeMethod(
             this, [this, succeeded, text = DeviceText(errorText)] { Finish(succeeded, text); },

@@ -38,7 +38,8 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
 // "banner", or the command line that starts the trickle, after `first` if given.
 class CTricklingPeer {
 public:
-    CTricklingPeer(std::string step, std::string first) : step(std::move(step)), first(std::move(first))
+    CTricklingPeer(std::string step, std::string first)
+        : step(std::move(step)), first(std::move(first))
     {
         EXPECT_TRUE(pty.Open(57600));
         thread = std::thread([this] { Run(); });
@@ -58,8 +59,10 @@ private:
     void Take(char byte)
     {
         if (byte == kWakeUpByte) {
-            if (step == "banner") trickling = true;
-            else Say("\r\n[ENTERED CONTROL MODE]\r\n>");
+            if (step == "banner")
+                trickling = true;
+            else
+                Say("\r\n[ENTERED CONTROL MODE]\r\n>");
         } else if (byte == '\n') {
             if (line == step) {
                 Say(first);
@@ -164,7 +167,7 @@ protected:
         while (!comm->abortRequested) std::this_thread::yield();
     }
 
-    CommTimings timings;  // the unit's real waits, which cost nothing when it answers
+    CommTimings timings;            // the unit's real waits, which cost nothing when it answers
     std::atomic<bool> stop{false};  // the connection's abortRequested
     std::unique_ptr<CCommunications> comm;
     std::string image;
@@ -211,7 +214,7 @@ TEST_F(Protocol, EachFailedStepTellsItsOwnText)
         {"Failed to send reboot request", flash + "close;reboot"},
         {noReboot, flash + "reboot", With(&SimFaults::rebootSilent, true)},
         {noReboot, flash + "reboot",
-         With(&SimFaults::rebootWrongTypeFirst, true)},                 // not the reply first
+         With(&SimFaults::rebootWrongTypeFirst, true)},  // not the reply first
         {"Could not open the download file\n/tmp: Is a directory", flash + "download /tmp"},
         {"Failed to transmit block", flash + "close;download " + small.Path()},
         {"Failed to transmit query Userblock Addr!", flash + "close;download " + large.Path()},

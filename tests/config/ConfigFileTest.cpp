@@ -247,7 +247,8 @@ TEST_F(ConfigFileTest, APipeIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::atomic<bool> loaded{false}, rescued{false};
     std::thread writer([&] {
-        for (int i = 0; i < 500 && !loaded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && !loaded; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (loaded) return;
         rescued = true;
         const int fd = ::open(fifo.c_str(), O_WRONLY);
@@ -258,7 +259,8 @@ TEST_F(ConfigFileTest, APipeIsRefusedWithoutWaitingForAWriter)
     loaded = true;
     writer.join();
     EXPECT_FALSE(rescued) << "the open waited for a writer";
-    EXPECT_EQ(errorText, std::string(kFileOpenErrorText) + "\n" + fifo + ": " + kNotRegularFileReason);
+    EXPECT_EQ(errorText,
+              std::string(kFileOpenErrorText) + "\n" + fifo + ": " + kNotRegularFileReason);
 }
 
 // Saves killed at random moments leave no temporary file that outlives the next save; that

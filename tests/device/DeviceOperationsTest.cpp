@@ -280,8 +280,8 @@ TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
         {Read, kStatusReading, {}, 1},  // the handshake only
         {Send, "Sending SN", {}, 4},    // "OK", "IP", "NM", "GW"
         {Send, "Retrying SN",
-         With(&SimFaults::lineFaults, std::vector<SimLineFault>{{"SN", 0, -1,
-                                                                  SimLineFault::Kind::Silent}}),
+         With(&SimFaults::lineFaults,
+              std::vector<SimLineFault>{{"SN", 0, -1, SimLineFault::Kind::Silent}}),
          5, FastTimings()},
         {Output, kStatusConnecting, With(&SimFaults::silent, true), 0},
         {Output, kStatusSendingOutputTest, {}, 1},
@@ -341,7 +341,8 @@ TEST_F(DeviceOperationsTest, AFlashWithAFileThatCannotBeReadWholeNeverTouchesThe
     };
     for (const auto& [path, text] : cases) {
         SCOPED_TRACE(path);
-        if (!std::filesystem::exists(path)  && path != missing) continue;  // no such system file here
+        if (!std::filesystem::exists(path) && path != missing)
+            continue;  // no such system file here
         CFlashRun run(FastTimings());
         RecordingObserver seen;
         FlashSettings settings = Settings();
