@@ -136,6 +136,23 @@ TEST_F(DeviceOperationsTest, SendReadAndOutputTestTellEveryTextInOrder)
     EXPECT_EQ(unit->Log().outputTests.size(), 1u);
 }
 
+// The overall limits on replies leave a real unit at the slowest rate all the time it needs:
+// a line paced at 1200 baud carries the configuration image in about four seconds.
+TEST_F(DeviceOperationsTest, AUnitAt1200BaudIsReadAndTestedWithTheRealWaits)
+{
+    SimOptions slow;
+    slow.baudRate = 1200;
+    slow.pace = true;
+    StartUnit(DefaultConfig(), slow);
+    const CUnitConnection connection{Device(), 1200, CommTimings{}, {}};
+    UnitConfig read{};
+    const UnitConfig defaults = DefaultConfig();
+    ASSERT_TRUE(ReadConfiguration(connection, read, observer, errorText)) << errorText;
+    EXPECT_EQ(std::memcmp(&read, &defaults, sizeof read), 0);
+    ASSERT_TRUE(TestOutput(connection, 2, 20.0, observer, errorText)) << errorText;
+    EXPECT_EQ(unit->Log().outputTests, (std::vector<std::pair<int, int>>{{2, 2000}}));
+}
+
 // Each failed step leaves what came after it undone and the port free; a failed read leaves
 // the record as it was.
 TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
