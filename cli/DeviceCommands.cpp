@@ -1,8 +1,5 @@
 // read, send, flash, test-output and ports: the desktop program's device operations from a
 // shell, with the same status texts, one per line on stderr, and the protocol's real waits.
-#include <signal.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <iterator>
@@ -12,6 +9,7 @@
 
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/LineTrace.h"
 #include "cli/StatusPrinter.h"
 #include "comm/PortNames.h"
@@ -54,7 +52,7 @@ public:
     explicit CConsole(bool withTrace)
     {
         if (withTrace) trace.emplace(stderr);
-        printer.emplace(stderr, ::isatty(STDERR_FILENO) == 1, trace ? &*trace : nullptr);
+        printer.emplace(stderr, IsTerminal(stderr), trace ? &*trace : nullptr);
     }
 
     SerialTrace Trace() { return trace ? trace->Function() : SerialTrace(); }
@@ -116,43 +114,6 @@ int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
     console.Status().ShowStatus(kStatusReady);
     return kExitSuccess;
 }
-
-// Ctrl+C during a flash asks the run to stop: the download ends at its next check and the
-// unit is rebooted out of its bootloader. So do the signals of a shutdown (SIGTERM) and of
-// a terminal that closes (SIGHUP). A second signal of the same kind ends the program at once.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-std::atomic<bool>* stopFlag = nullptr;
-static_assert(std::atomic<bool>::is_always_lock_free, "stored to from a signal handler");
-
-extern "C" void OnStopSignal(int)
-{
-    stopFlag->store(true);
-}
-
-class CSignalsStopFlash {
-public:
-    explicit CSignalsStopFlash(std::atomic<bool>& flag)
-    {
-        stopFlag = &flag;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-            ::sigaction(kStopSignals[i], &action, &previous[i]);
-    }
-    ~CSignalsStopFlash()
-    {
-        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-            ::sigaction(kStopSignals[i], &previous[i], nullptr);
-        stopFlag = nullptr;
-    }
-    CSignalsStopFlash(const CSignalsStopFlash&) = delete;
-    CSignalsStopFlash& operator=(const CSignalsStopFlash&) = delete;
-
-private:
-    struct sigaction previous[std::size(kStopSignals)]{};
-};
 
 int Flash(const LineOptions& line, const FlashSettings& settings)
 {

@@ -3,14 +3,19 @@
 
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "config/Version.h"
 
 namespace {
 
 int Run(int argc, char** argv)
 {
+    PrepareConsole();
     CLI::App app{"Configures a Weirlink data hub from the shell.", "weirlink"};
     app.set_version_flag("--version", kProgramVersion);
+    // Options start with dashes everywhere; on Windows CLI11 would also take "/name" for one,
+    // and a path like /tmp/unit.cfg with it.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
 
     SubcommandList subcommands;

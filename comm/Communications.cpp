@@ -179,7 +179,7 @@ bool CCommunications::EnterCommandMode(const std::string& portName, int baudRate
     lineRate = 0;
     const std::string device = ResolvePortName(portName);
     if (device.empty()) {
-        errorText += "\n" + DescribeOpenError(portName, ENODEV);
+        errorText += "\n" + DescribeOpenError(portName, kNoDeviceError);
         return false;
     }
     if (!port.Open(device, baudRate)) {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -167,14 +166,6 @@ void RemoveStaleAnnouncements(const std::string& folder)
     }
 }
 
-std::string PortLabel(int number, const std::string& device, bool simulated)
-{
-    std::string label = "COM " + std::to_string(number);
-    if (simulated) return label + " (simulated unit)";
-    if (!device.empty()) return label + " (" + device + ")";
-    return label;
-}
-
 std::vector<SerialPortEntry> ScanSerialPorts(const PortScanRoots& roots)
 {
     std::vector<SerialPortEntry> ports;
@@ -185,26 +176,6 @@ std::vector<SerialPortEntry> ScanSerialPorts(const PortScanRoots& roots)
     for (const std::string& device : SimulatedDevices(roots.simDir)) add(device, true);
     for (const std::string& device : RealDevices(roots)) add(device, false);
     return ports;
-}
-
-std::vector<SerialPortEntry> ListSerialPorts(int minimum, const PortScanRoots& roots)
-{
-    std::vector<SerialPortEntry> ports = ScanSerialPorts(roots);
-    for (int number = static_cast<int>(ports.size()) + 1; number <= minimum; ++number)
-        ports.push_back({number, "", false, PortLabel(number, "", false)});
-    return ports;
-}
-
-std::optional<int> ParseComNumber(std::string_view text)
-{
-    if (text.size() < 4) return std::nullopt;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return std::nullopt;
-    text.remove_prefix(3);
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    const std::optional<int> number = NumberAfter(text, "");
-    if (!number || *number < 1) return std::nullopt;
-    return number;
 }
 
 std::string FindPortHolder(const std::string& device)

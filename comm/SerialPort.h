@@ -32,11 +32,11 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens a device path ("/dev/ttyUSB0") for exclusive use and configures it: raw 8N1 at
-    // the rate, no flow control, time-out 5000 ms. A device that another program holds fails.
-    // After a failure GetOpenError tells the operating system's reason.
+    // Opens a device ("/dev/ttyUSB0", "\\.\COM3") for exclusive use and configures it: raw
+    // 8N1 at the rate, no flow control, time-out 5000 ms. A device that another program
+    // holds fails. After a failure GetOpenError tells the operating system's reason.
     bool Open(const std::string& device, int baudRate);
-    // Sets the line to the rate (one of the rates in IsSupportedBaudRate) and the time-out to
+    // Sets the line to the rate (one of the unit's eight, 1200 to 115200) and the time-out to
     // 5000 ms. The port stays open; bytes already received are kept.
     bool Configure(int baudRate);
     // One time-out for each byte read and for each whole write.
@@ -60,10 +60,10 @@ public:
     void Flush();
     // Harmless when closed.
     void Close();
-    bool IsOpen() const { return fd >= 0; }
+    bool IsOpen() const;
 
-    // The errno of the last failed Open (ENODEV for a port number with no device), 0 after
-    // a successful one.
+    // The operating system's code for the last failed Open (errno; on Windows the code of
+    // GetLastError), 0 after a successful one.
     int GetOpenError() const { return openError; }
     // The device of the last Open, successful or not.
     const std::string& GetDevice() const { return device; }
@@ -71,18 +71,24 @@ public:
     void SetTrace(SerialTrace traceFunction) { trace = std::move(traceFunction); }
 
 private:
-    bool WaitFor(short events, long long deadlineMs);
     void Report(TraceDirection direction, const std::uint8_t* bytes, std::size_t count);
 
+#ifdef _WIN32
+    void* handle = nullptr;  // the device's HANDLE; null when closed
+    unsigned appliedTimeoutMs = 0;  // what the driver holds, so that unchanged values cost nothing
+#else
+    bool WaitFor(short events, long long deadlineMs);
     int fd = -1;
+#endif
     unsigned timeoutMs = kConfigureTimeoutMs;
     int openError = 0;
     std::string device;
     SerialTrace trace;
 };
 
-// The eight rates the unit and the tool use: 1200 to 115200.
-bool IsSupportedBaudRate(int baudRate);
+// The open error of a port name that leads to no device at all (ENODEV; on Windows, the
+// code for a file that cannot be found).
+extern const int kNoDeviceError;
 
 // "<device>: <reason>", with advice where the reason has a usual remedy (missing group
 // membership), or the program holding the port where it can be seen. Shown on the line

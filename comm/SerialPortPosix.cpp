@@ -41,10 +41,7 @@ long long NowMs()
 
 }  // namespace
 
-bool IsSupportedBaudRate(int baudRate)
-{
-    return SpeedOf(baudRate) != B0;
-}
+const int kNoDeviceError = ENODEV;
 
 std::string DescribeOpenError(const std::string& device, int error)
 {
@@ -67,11 +64,6 @@ std::string DescribeOpenError(const std::string& device, int error)
         default: break;
     }
     return text;
-}
-
-CSerialPort::~CSerialPort()
-{
-    Close();
 }
 
 bool CSerialPort::Open(const std::string& path, int baudRate)
@@ -169,16 +161,6 @@ bool CSerialPort::WaitFor(short events, long long deadlineMs)
     }
 }
 
-void CSerialPort::Report(TraceDirection direction, const std::uint8_t* bytes, std::size_t count)
-{
-    if (trace && count > 0) trace(direction, bytes, count);
-}
-
-bool CSerialPort::WriteString(const std::string& text)
-{
-    return WriteBytes(text.data(), text.size());
-}
-
 bool CSerialPort::WriteBytes(const void* bytes, std::size_t count)
 {
     if (fd < 0) return false;
@@ -219,27 +201,6 @@ bool CSerialPort::ReadByte(std::uint8_t& byte)
     }
 }
 
-bool CSerialPort::ReadUntil(std::string& text, unsigned timeout, char terminator)
-{
-    if (!SetTimeout(timeout)) return false;
-    for (std::size_t count = 0; count < kMaxReadUntil; ++count) {
-        std::uint8_t byte = 0;
-        if (!ReadByte(byte)) return false;
-        text += static_cast<char>(byte);
-        if (static_cast<char>(byte) == terminator) return true;
-    }
-    return false;
-}
-
-bool CSerialPort::ReadExact(void* buffer, std::size_t count, unsigned timeout)
-{
-    if (!SetTimeout(timeout)) return false;
-    auto bytes = static_cast<std::uint8_t*>(buffer);
-    for (std::size_t i = 0; i < count; ++i)
-        if (!ReadByte(bytes[i])) return false;
-    return true;
-}
-
 void CSerialPort::Flush()
 {
     if (fd < 0) return;
@@ -262,6 +223,11 @@ void CSerialPort::Flush()
             return;
         }
     }
+}
+
+bool CSerialPort::IsOpen() const
+{
+    return fd >= 0;
 }
 
 void CSerialPort::Close()

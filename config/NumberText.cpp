@@ -1,13 +1,9 @@
 #include "config/NumberText.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -34,10 +30,27 @@ std::size_t SkipDigits(std::string_view text, std::size_t i, std::size_t& count)
     return i;
 }
 
-locale_t CLocale()
+// Whether a plain decimal number beyond double's range lies above it rather than below: its
+// first significant digit stands at a positive power of ten.
+bool IsAboveRange(std::string_view number)
 {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return c;
+    long long power = 0;  // of the first significant digit, plus one
+    std::size_t i = 0;
+    while (i < number.size() && !IsDigit(number[i]) && number[i] != '.') ++i;  // the sign
+    bool significant = false;
+    for (; i < number.size() && IsDigit(number[i]); ++i) {
+        significant = significant || number[i] != '0';
+        if (significant) ++power;
+    }
+    if (i < number.size() && number[i] == '.') {
+        for (++i; !significant && i < number.size() && IsDigit(number[i]); ++i) {
+            significant = number[i] != '0';
+            if (!significant) --power;
+        }
+    }
+    if (const std::size_t e = number.find_first_of("eE"); e != std::string_view::npos)
+        power += std::clamp<long long>(ReadInteger(number.substr(e + 1)), -1000000, 1000000);
+    return power > 0;
 }
 
 }  // namespace
@@ -74,10 +87,18 @@ DecimalSpan FindDecimal(std::string_view text)
 
 double ToDouble(std::string_view text, DecimalSpan span)
 {
-    const std::string number(text.substr(span.start, span.end - span.start));
-    // strtod_l saturates to an infinity and goes to zero at the ends of double's range.
-    if (const locale_t c = CLocale()) return strtod_l(number.c_str(), nullptr, c);
-    return std::strtod(number.c_str(), nullptr);
+    // from_chars reads the same in every locale, but takes no '+'.
+    std::size_t first = span.start;
+    if (text[first] == '+') ++first;
+    const std::string_view number = text.substr(first, span.end - first);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    if (error != std::errc::result_out_of_range) return value;
+    // Beyond double's range: an infinity above it, zero below it.
+    const bool negative = number.starts_with('-');
+    if (IsAboveRange(number)) return negative ? -HUGE_VAL : HUGE_VAL;
+    return negative ? -0.0 : 0.0;
 }
 
 }  // namespace
