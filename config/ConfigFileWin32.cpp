@@ -1,0 +1,158 @@
+// .cfg files on Windows. A save writes a temporary file beside the target, flushes it to the
+// disk and only then puts it in the target's place, so the previous file survives any
+// failure on the way.
+#include "config/ConfigFile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdint>
+#include <sstream>
+
+#include "config/ConfigImage.h"
+#include "config/Win32Error.h"
+
+namespace {
+
+// What a replaced file keeps besides its permissions; read-only files are never replaced.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool Fail(std::string& errorText, const std::string& text, const std::string& path, DWORD error)
+{
+    errorText = text + "\n" + path + ": " + SystemErrorText(error);
+    return false;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t separator = path.find_last_of("\\/:");
+    if (separator == std::string::npos) return ".";
+    // "C:\unit.cfg" and "C:unit.cfg" keep the drive's root or current folder.
+    if (path[separator] == ':' || (separator == 2 && path[1] == ':'))
+        return path.substr(0, separator + 1);
+    return path.substr(0, separator);
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes)
+{
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return false;
+    if (written != bytes.size()) {
+        ::SetLastError(ERROR_HANDLE_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+// Devices ("NUL", "COM1") cannot be replaced; they take the bytes directly.
+bool WriteInPlace(const std::string& image, const std::string& path, std::string& errorText)
+{
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
+    const bool written = WriteAll(file, image);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    return written || Fail(errorText, kFileWriteErrorText, path, error);
+}
+
+bool IsDevice(const std::string& path)
+{
+    const HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool device = ::GetFileType(file) == FILE_TYPE_CHAR;
+    ::CloseHandle(file);
+    return device;
+}
+
+}  // namespace
+
+bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::string& errorText)
+{
+    std::ostringstream imageStream;
+    WriteConfigImage(config, imageStream);
+    const std::string image = imageStream.str();
+
+    if (path.empty()) return Fail(errorText, kFileOpenErrorText, path, ERROR_PATH_NOT_FOUND);
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Fail(errorText, kFileOpenErrorText, path, ERROR_ACCESS_DENIED);
+    // A rename would replace a write-protected file as well; the user protected it for a
+    // reason, so it is refused as an ordinary create would be.
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return Fail(errorText, kFileOpenErrorText, path, ERROR_ACCESS_DENIED);
+    if (exists && IsDevice(path)) return WriteInPlace(image, path, errorText);
+
+    // GetTempFileName creates the file, under a name no one else has, in the target's folder
+    // (a move cannot cross volumes).
+    char temporary[MAX_PATH + 1];
+    if (::GetTempFileNameA(DirectoryOf(path).c_str(), "wlc", 0, temporary) == 0)
+        return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
+    const HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileA(temporary);
+        return Fail(errorText, kFileOpenErrorText, path, error);
+    }
+    bool saved = WriteAll(file, image) && ::FlushFileBuffers(file);
+    DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    // ReplaceFile keeps the old file's attributes and permissions for the new one.
+    if (saved && exists &&
+        !::ReplaceFileA(path.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr)) {
+        saved = false;
+        error = ::GetLastError();
+    }
+    if (saved && !exists &&
+        !::MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        saved = false;
+        error = ::GetLastError();
+    }
+    // Not every implementation of ReplaceFile carries the attributes over (Wine's does not).
+    if (saved && exists) ::SetFileAttributesA(path.c_str(), attributes & kKeptAttributes);
+    if (!saved) {
+        ::DeleteFileA(temporary);
+        const std::string text = exists ? std::string(kFileWriteErrorText) + kFileKeptText
+                                        : std::string(kFileWriteErrorText);
+        return Fail(errorText, text, path, error);
+    }
+    return true;
+}
+
+bool LoadConfigFile(UnitConfig& config, const std::string& path, std::string& errorText)
+{
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
+
+    // The header's length is 16 bits, so the reader never judges more than this many bytes;
+    // reading no further keeps a huge file from being read whole.
+    std::string bytes(sizeof(ImageHeader) + INT16_MAX, '\0');
+    std::size_t filled = 0;
+    DWORD readError = ERROR_SUCCESS;
+    while (filled < bytes.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file, bytes.data() + filled, static_cast<DWORD>(bytes.size() - filled),
+                        &got, nullptr)) {
+            readError = ::GetLastError();
+            break;
+        }
+        if (got == 0) break;
+        filled += got;
+    }
+    ::CloseHandle(file);
+    if (readError != ERROR_SUCCESS && readError != ERROR_BROKEN_PIPE)
+        return Fail(errorText, kImageUnreadableText, path, readError);
+
+    bytes.resize(filled);
+    std::istringstream in(bytes);
+    return ReadConfigImage(config, in, errorText);
+}

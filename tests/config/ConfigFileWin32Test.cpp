@@ -1,0 +1,121 @@
+// Saving and opening .cfg files on Windows: the previous file survives, protected files stay
+// protected, and every failure names the path and the system's reason.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "config/ConfigFile.h"
+#include "config/ConfigImage.h"
+#include "config/Win32Error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Reason(const std::string& text, const std::string& path, DWORD error)
+{
+    return text + "\n" + path + ": " + SystemErrorText(error);
+}
+
+class ConfigFileWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir = (fs::temp_directory_path() / ("weirlink-config-" + name)).string();
+        fs::remove_all(dir);
+        ASSERT_TRUE(fs::create_directory(dir));
+        SetDefaults(config);
+        std::ostringstream out;
+        WriteConfigImage(config, out);
+        image = out.str();
+    }
+    void TearDown() override
+    {
+        for (const auto& entry : fs::directory_iterator(dir))
+            ::SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(dir);
+    }
+
+    std::string Path(const char* name) const { return dir + "\\" + name; }
+    std::string Write(const char* name, const std::string& bytes) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    // Shows a temporary file left behind.
+    auto Entries() const { return std::distance(fs::directory_iterator(dir), {}); }
+
+    std::string dir;
+    UnitConfig config;
+    std::string image;
+    std::string errorText;
+};
+
+}  // namespace
+
+// A new file, then a save over it that keeps the file's attributes, then a device.
+TEST_F(ConfigFileWin32Test, SavesNewAndExistingFilesAndKeepsTheirAttributes)
+{
+    ASSERT_TRUE(SaveConfigFile(config, Path("new.cfg"), errorText)) << errorText;
+    UnitConfig loaded{};
+    ASSERT_TRUE(LoadConfigFile(loaded, Path("new.cfg"), errorText)) << errorText;
+    EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
+
+    const std::string old = Write("old.cfg", "older content");
+    ASSERT_TRUE(::SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SaveConfigFile(config, old, errorText)) << errorText;
+    EXPECT_EQ(ReadFile(old), image);
+    EXPECT_NE(::GetFileAttributesA(old.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    EXPECT_EQ(Entries(), 2);
+
+    EXPECT_TRUE(SaveConfigFile(config, "NUL", errorText)) << errorText;
+}
+
+TEST_F(ConfigFileWin32Test, FailuresNameThePathAndTheReasonAndLeaveFilesAndRecordAlone)
+{
+    const std::string locked = Write("locked.cfg", "the technician's earlier file");
+    ASSERT_TRUE(::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string noFolder = Path("no-such-folder\\unit.cfg");
+    const std::pair<std::string, std::string> saves[] = {
+        {locked, Reason(kFileOpenErrorText, locked, ERROR_ACCESS_DENIED)},
+        {dir, Reason(kFileOpenErrorText, dir, ERROR_ACCESS_DENIED)},
+        {"", Reason(kFileOpenErrorText, "", ERROR_PATH_NOT_FOUND)}};
+    for (const auto& [path, text] : saves) {
+        EXPECT_FALSE(SaveConfigFile(config, path, errorText)) << path;
+        EXPECT_EQ(errorText, text);
+    }
+    // Whatever words the system has for a missing folder, they follow the path.
+    EXPECT_FALSE(SaveConfigFile(config, noFolder, errorText));
+    EXPECT_TRUE(errorText.starts_with(std::string(kFileOpenErrorText) + "\n" + noFolder + ": "));
+    EXPECT_EQ(ReadFile(locked), "the technician's earlier file");
+    EXPECT_EQ(Entries(), 1);
+
+    std::string damaged = image;
+    damaged[200] ^= 0x10;
+    const std::pair<std::string, std::string> loads[] = {
+        {Path("missing.cfg"), Reason(kFileOpenErrorText, Path("missing.cfg"), ERROR_FILE_NOT_FOUND)},
+        {dir, Reason(kFileOpenErrorText, dir, ERROR_ACCESS_DENIED)},
+        {Write("damaged.cfg", damaged), kImageChecksumText},
+        {Write("short.cfg", image.substr(0, 434)), kImageIncompleteText},
+        {"NUL", kImageIncompleteText}};
+    UnitConfig loaded = config;
+    for (const auto& [path, text] : loads) {
+        EXPECT_FALSE(LoadConfigFile(loaded, path, errorText)) << path;
+        EXPECT_EQ(errorText, text);
+    }
+    EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
+}
