@@ -17,6 +17,9 @@ packages=(
   # manual pages made from --help, lintian's check of it, and the desktop's own tools that
   # the tests ask about its file type, AppStream data and bash completion
   dpkg-dev file help2man lintian shared-mime-info libglib2.0-bin appstream bash-completion
+  # the Windows and arm64 builds (cmake --preset windows / linux-arm64), their tests under
+  # Wine and qemu-user; GoogleTest for them is built from Debian's googletest sources
+  g++-mingw-w64-x86-64-posix g++-aarch64-linux-gnu wine wine64 qemu-user
 )
 
 missing=()
