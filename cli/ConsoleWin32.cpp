@@ -3,6 +3,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdlib>
+
 namespace {
 
 std::atomic<bool>* interruptFlag = nullptr;
@@ -22,7 +24,11 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
 
 void PrepareConsole()
 {
-    ::SetConsoleOutputCP(CP_UTF8);
+    // The console keeps its code page after the program ends; the next program there
+    // expects the one it had.
+    static const UINT previous = ::GetConsoleOutputCP();
+    if (previous == 0 || previous == CP_UTF8 || !::SetConsoleOutputCP(CP_UTF8)) return;
+    std::atexit([] { ::SetConsoleOutputCP(previous); });
 }
 
 bool IsTerminal(std::FILE* stream)

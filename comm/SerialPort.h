@@ -75,7 +75,6 @@ private:
 
 #ifdef _WIN32
     void* handle = nullptr;  // the device's HANDLE; null when closed
-    unsigned appliedTimeoutMs = 0;  // what the driver holds, so that unchanged values cost nothing
 #else
     bool WaitFor(short events, long long deadlineMs);
     int fd = -1;

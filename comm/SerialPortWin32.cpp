@@ -47,7 +47,6 @@ std::string DescribeOpenError(const std::string& device, int error)
     return text;
 }
 
-
 DCB LineSettings(const DCB& current, int baudRate)
 {
     DCB dcb = current;
@@ -101,7 +100,6 @@ bool CSerialPort::Open(const std::string& path, int baudRate)
         return false;
     }
     handle = opened;
-    appliedTimeoutMs = 0;
 
     if (!Configure(baudRate)) {
         const DWORD error = ::GetLastError();
@@ -139,18 +137,14 @@ bool CSerialPort::Configure(int baudRate)
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    appliedTimeoutMs = ~kConfigureTimeoutMs;  // whatever the driver holds, set it again
     return SetTimeout(kConfigureTimeoutMs);
 }
 
 bool CSerialPort::SetTimeout(unsigned milliseconds)
 {
     if (handle == nullptr) return false;
-    if (milliseconds != appliedTimeoutMs) {
-        COMMTIMEOUTS timeouts = TimeoutsFor(milliseconds);
-        if (!::SetCommTimeouts(Native(handle), &timeouts)) return false;
-        appliedTimeoutMs = milliseconds;
-    }
+    COMMTIMEOUTS timeouts = TimeoutsFor(milliseconds);
+    if (!::SetCommTimeouts(Native(handle), &timeouts)) return false;
     timeoutMs = milliseconds;
     return true;
 }
