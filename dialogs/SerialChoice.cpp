@@ -6,12 +6,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "comm/PortNames.h"
 #include "pages/SerialSettings.h"
 
 namespace {
 
-constexpr int kPortCount = 8;
+// Each entry's COM number: on Windows the numbers need not follow the list's positions.
+constexpr int kPortNumberRole = Qt::UserRole + 1;
 
 // The entry a text names: its own text, or its port's name, "COM 2" or "com2" as on the
 // command line, with or without the device the entry shows after it.
@@ -20,8 +20,9 @@ std::optional<int> PortPositionNamed(const QComboBox& list, const QString& text)
     if (const int exact = list.findText(text, Qt::MatchExactly); exact >= 0) return exact;
     const QString name = text.section(QLatin1Char('('), 0, 0).trimmed();
     const std::optional<int> number = ParseComNumber(name.toStdString());
-    if (!number || *number > list.count()) return std::nullopt;
-    return *number - 1;
+    if (!number) return std::nullopt;
+    if (const int entry = list.findData(*number, kPortNumberRole); entry >= 0) return entry;
+    return std::nullopt;
 }
 
 // Typing a port's name into a port list chooses that port. A list that cannot be typed into
@@ -95,16 +96,15 @@ private:
 
 }  // namespace
 
-QComboBox* NewPortList(const char* name)
+QComboBox* NewPortList(const char* name, const std::vector<SerialPortEntry>& ports)
 {
     auto* list = new QComboBox;
     list->setObjectName(QString::fromLatin1(name));
-    const std::vector<SerialPortEntry> ports = ListSerialPorts(kPortCount);
-    for (int i = 0; i < kPortCount; ++i) {
-        const SerialPortEntry& port = ports[i];
+    for (const SerialPortEntry& port : ports) {
         const std::string device =
             port.device.empty() ? PortLabel(port.number, "", false) : port.device;
         list->addItem(QString::fromStdString(port.label), QString::fromStdString(device));
+        list->setItemData(list->count() - 1, port.number, kPortNumberRole);
     }
     list->setCurrentIndex(0);
     new CPortNameTyping(list);

@@ -3,13 +3,18 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "comm/PortNames.h"
 
 class QComboBox;
 
-// "COM 1" to "COM 8", each naming its device when one is mapped ("COM 1 (simulated unit)",
-// "COM 2 (/dev/ttyUSB0)"); COM 1 selected. The list is named `name`. Typing a port's name
-// ("COM 2", "com2") chooses that port, also in a list that can be typed into.
-QComboBox* NewPortList(const char* name);
+// "COM 1" to "COM 8", and any detected port beyond them, each naming its device when one is
+// mapped ("COM 1 (simulated unit)", "COM 2 (/dev/ttyUSB0)", on Windows "COM 12
+// (\Device\VCP0)"); the first entry selected. The list is named `name`. Typing a port's
+// name ("COM 2", "com2") chooses that port, also in a list that can be typed into.
+QComboBox* NewPortList(const char* name,
+                       const std::vector<SerialPortEntry>& ports = ListSerialPorts());
 // The first seven unit rates, 1200 to 57600; 57600 selected.
 QComboBox* NewBaudList(const char* name);
 
