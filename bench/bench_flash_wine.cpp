@@ -85,7 +85,8 @@ int main(int argc, char** argv)
     {
         std::vector<char> bytes(kFileSize);
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13 + 5);
-        std::ofstream(software, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        std::ofstream(software, std::ios::binary)
+            .write(bytes.data(), std::streamsize(bytes.size()));
     }
 
     std::printf("flash download of %zu KiB at %d baud through the paced simulated unit\n",

@@ -19,8 +19,8 @@ std::vector<SerialPortEntry> ScanSerialPorts(const PortScanRoots& roots)
         BYTE data[256];
         DWORD dataSize = sizeof data - 1;
         DWORD type = 0;
-        const LSTATUS status = ::RegEnumValueA(key, index, driverDevice, &nameSize, nullptr,
-                                               &type, data, &dataSize);
+        const LSTATUS status =
+            ::RegEnumValueA(key, index, driverDevice, &nameSize, nullptr, &type, data, &dataSize);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS || type != REG_SZ) continue;  // too long, or not a name
         data[dataSize] = 0;

@@ -1,9 +1,9 @@
 // What "COM n" means on every platform; the detection of the ports is the platform's own.
-#include "comm/PortNames.h"
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+
+#include "comm/PortNames.h"
 
 std::string PortLabel(int number, const std::string& device, bool simulated)
 {

@@ -41,8 +41,9 @@ std::string DescribeOpenError(const std::string& device, int error)
     if (IsPortInUse(error)) {
         text += " (another program has the port open: close it there, or choose another port)";
     } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-        text += " (this computer has no such port: the Device Manager lists the COM ports "
-                "under Ports)";
+        text +=
+            " (this computer has no such port: the Device Manager lists the COM ports "
+            "under Ports)";
     }
     return text;
 }

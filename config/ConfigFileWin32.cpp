@@ -51,7 +51,8 @@ bool WriteInPlace(const std::string& image, const std::string& path, std::string
 {
     const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
     const bool written = WriteAll(file, image);
     const DWORD error = ::GetLastError();
     ::CloseHandle(file);
@@ -60,8 +61,8 @@ bool WriteInPlace(const std::string& image, const std::string& path, std::string
 
 bool IsDevice(const std::string& path)
 {
-    const HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool device = ::GetFileType(file) == FILE_TYPE_CHAR;
     ::CloseHandle(file);
@@ -110,7 +111,8 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
         error = ::GetLastError();
     }
     if (saved && !exists &&
-        !::MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !::MoveFileExA(temporary, path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         saved = false;
         error = ::GetLastError();
     }
@@ -127,9 +129,9 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
 
 bool LoadConfigFile(UnitConfig& config, const std::string& path, std::string& errorText)
 {
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
 

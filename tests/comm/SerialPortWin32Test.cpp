@@ -47,8 +47,9 @@ private:
 TEST(Win32PortNames, ComNumbersAreTheSystemsOwnInEveryForm)
 {
     const std::pair<const char*, const char*> names[] = {
-        {"COM3", "\\\\.\\COM3"},         {"com 12", "\\\\.\\COM12"},  {"COM12", "\\\\.\\COM12"},
-        {"\\\\.\\COM12", "\\\\.\\COM12"}, {"\\\\.\\CNCA0", "\\\\.\\CNCA0"}, {"COM0", "COM0"}};
+        {"COM3", "\\\\.\\COM3"},          {"com 12", "\\\\.\\COM12"},
+        {"COM12", "\\\\.\\COM12"},        {"\\\\.\\COM12", "\\\\.\\COM12"},
+        {"\\\\.\\CNCA0", "\\\\.\\CNCA0"}, {"COM0", "COM0"}};
     for (const auto& [name, device] : names) EXPECT_EQ(ResolvePortName(name), device) << name;
 }
 
@@ -106,9 +107,9 @@ TEST(Win32SerialPort, LineSettingsAndTimeOutsForTheDriver)
     EXPECT_EQ(line.Parity, NOPARITY);
     EXPECT_EQ(line.StopBits, ONESTOPBIT);
     EXPECT_TRUE(line.fBinary);
-    const DWORD off[] = {line.fParity, line.fOutxCtsFlow, line.fOutxDsrFlow, line.fDsrSensitivity,
-                         line.fOutX,    line.fInX,         line.fErrorChar,   line.fNull,
-                         line.fAbortOnError};
+    const DWORD off[] = {line.fParity,         line.fOutxCtsFlow, line.fOutxDsrFlow,
+                         line.fDsrSensitivity, line.fOutX,        line.fInX,
+                         line.fErrorChar,      line.fNull,        line.fAbortOnError};
     for (const DWORD flag : off) EXPECT_EQ(flag, 0u);
     EXPECT_EQ(line.fDtrControl, unsigned(DTR_CONTROL_ENABLE));
     EXPECT_EQ(line.fRtsControl, unsigned(RTS_CONTROL_ENABLE));

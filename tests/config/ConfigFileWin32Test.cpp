@@ -107,7 +107,8 @@ TEST_F(ConfigFileWin32Test, FailuresNameThePathAndTheReasonAndLeaveFilesAndRecor
     std::string damaged = image;
     damaged[200] ^= 0x10;
     const std::pair<std::string, std::string> loads[] = {
-        {Path("missing.cfg"), Reason(kFileOpenErrorText, Path("missing.cfg"), ERROR_FILE_NOT_FOUND)},
+        {Path("missing.cfg"),
+         Reason(kFileOpenErrorText, Path("missing.cfg"), ERROR_FILE_NOT_FOUND)},
         {dir, Reason(kFileOpenErrorText, dir, ERROR_ACCESS_DENIED)},
         {Write("damaged.cfg", damaged), kImageChecksumText},
         {Write("short.cfg", image.substr(0, 434)), kImageIncompleteText},

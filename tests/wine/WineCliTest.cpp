@@ -42,10 +42,10 @@ std::string Summary(const SimLog& log)
         out << "frame " << int(frame.type) << " " << frame.offset << " " << frame.length << " "
             << frame.acknowledged << "\n";
     out << "banners " << log.banners << ", pings " << log.pings << ", user block queries "
-        << log.userBlockQueries << ", reboots " << log.reboots << ", bad frames "
-        << log.badFrames << ", hardware " << log.hardwareApplies << ", saves " << log.saves
-        << ", clock set " << !log.clock.empty() << ", zeroed " << log.zeroedTotalizers.size()
-        << ", output tests " << log.outputTests.size();
+        << log.userBlockQueries << ", reboots " << log.reboots << ", bad frames " << log.badFrames
+        << ", hardware " << log.hardwareApplies << ", saves " << log.saves << ", clock set "
+        << !log.clock.empty() << ", zeroed " << log.zeroedTotalizers.size() << ", output tests "
+        << log.outputTests.size();
     for (const auto& [channel, current] : log.outputTests) out << " " << channel << "@" << current;
     return out.str();
 }
@@ -141,22 +141,20 @@ SimFaults LineFault(const std::string& prefix, SimLineFault::Kind kind)
 
 TEST_F(WineCliTest, ReadsSendsFlashesAndTestsAnOutputAsOnLinux)
 {
-    const Case cases[] = {
-        {"read", "read --port PORT FILE"},
-        {"send", "send --port PORT --sync-time --zero-totalizer " + site},
-        {"flash", "flash --port PORT --download-baud 115200 BIN"},
-        {"test-output", "test-output --port PORT --channel 3 --current 19.75"}};
+    const Case cases[] = {{"read", "read --port PORT FILE"},
+                          {"send", "send --port PORT --sync-time --zero-totalizer " + site},
+                          {"flash", "flash --port PORT --download-baud 115200 BIN"},
+                          {"test-output", "test-output --port PORT --channel 3 --current 19.75"}};
     for (const Case& test : cases) ExpectAlike(test, 0);
 }
 
 TEST_F(WineCliTest, CommandModeFailuresEndAsOnLinux)
 {
-    const Case cases[] = {
-        {"silent unit", "read --port PORT FILE", With(&SimFaults::silent, true)},
-        {"no command mode", "test-output --port PORT --channel 1 --current 4",
-         With(&SimFaults::bannerWithoutMarker, true)},
-        {"refused line", "send --port PORT " + site,
-         LineFault("SN 0", SimLineFault::Kind::ErrorReply)}};
+    const Case cases[] = {{"silent unit", "read --port PORT FILE", With(&SimFaults::silent, true)},
+                          {"no command mode", "test-output --port PORT --channel 1 --current 4",
+                           With(&SimFaults::bannerWithoutMarker, true)},
+                          {"refused line", "send --port PORT " + site,
+                           LineFault("SN 0", SimLineFault::Kind::ErrorReply)}};
     for (const Case& test : cases) ExpectAlike(test, 1);
 }
 
@@ -178,15 +176,18 @@ TEST(WinePorts, APortThatDoesNotExistTellsTheWindowsReason)
 {
     const std::string err = ::testing::TempDir() + "/weirlink-wine-missing-port.err";
     const int status = std::system(
-        (WEIRLINK_WINE " " WEIRLINK_WINDOWS_PROGRAM " read --port 'com 9999' x.cfg 2>" + err).c_str());
+        (WEIRLINK_WINE " " WEIRLINK_WINDOWS_PROGRAM " read --port 'com 9999' x.cfg 2>" + err)
+            .c_str());
     std::string text = ReadFile(err);
     ReplaceAll(text, "\r\n", "\n");
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_TRUE(text.starts_with("Connecting...\nError: Failed to open serial port, check it is "
-                                 "not in use (COM9999: "))
+    EXPECT_TRUE(
+        text.starts_with("Connecting...\nError: Failed to open serial port, check it is "
+                         "not in use (COM9999: "))
         << text;
-    EXPECT_TRUE(text.ends_with(" (this computer has no such port: the Device Manager lists the "
-                               "COM ports under Ports))\n"))
+    EXPECT_TRUE(
+        text.ends_with(" (this computer has no such port: the Device Manager lists the "
+                       "COM ports under Ports))\n"))
         << text;
     std::remove(err.c_str());
 }
