@@ -4,20 +4,52 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
-std::atomic<bool>* interruptFlag = nullptr;
+// The handler runs on a thread of its own while the guard may be ending on the main one:
+// the lock keeps it from storing to a flag whose run is already over.
+std::mutex stopFlagLock;
+std::atomic<bool>* stopFlag = nullptr;
 std::atomic<bool> interrupted{false};
+// The system ends the program once the handler of a closing console, a logoff or a shutdown
+// returns, and gives it about five seconds; the run gets most of them to reboot the unit.
+constexpr DWORD kClosingWaitMs = 4500;
+
+// Asks the running flash to stop; false when none is running.
+bool RequestStop()
+{
+    const std::lock_guard<std::mutex> lock(stopFlagLock);
+    if (stopFlag == nullptr) return false;
+    stopFlag->store(true);
+    return true;
+}
+
+bool FlashRunning()
+{
+    const std::lock_guard<std::mutex> lock(stopFlagLock);
+    return stopFlag != nullptr;
+}
 
 // Runs on a thread of its own that the system starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    // The second Ctrl+C is left to the system, which ends the program.
-    if (interruptFlag == nullptr || interrupted.exchange(true)) return FALSE;
-    interruptFlag->store(true);
-    return TRUE;
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            // The second one is left to the system, which ends the program.
+            if (interrupted.exchange(true)) return FALSE;
+            return RequestStop() ? TRUE : FALSE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            if (!RequestStop()) return FALSE;
+            for (DWORD waited = 0; FlashRunning() && waited < kClosingWaitMs; waited += 50)
+                ::Sleep(50);
+            return TRUE;
+        default: return FALSE;
+    }
 }
 
 }  // namespace
@@ -40,15 +72,19 @@ bool IsTerminal(std::FILE* stream)
     return ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-CInterruptStopsFlash::CInterruptStopsFlash(std::atomic<bool>& flag)
+CSignalsStopFlash::CSignalsStopFlash(std::atomic<bool>& flag)
 {
     interrupted = false;
-    interruptFlag = &flag;
+    {
+        const std::lock_guard<std::mutex> lock(stopFlagLock);
+        stopFlag = &flag;
+    }
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-CInterruptStopsFlash::~CInterruptStopsFlash()
+CSignalsStopFlash::~CSignalsStopFlash()
 {
     ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
-    interruptFlag = nullptr;
+    const std::lock_guard<std::mutex> lock(stopFlagLock);
+    stopFlag = nullptr;
 }
