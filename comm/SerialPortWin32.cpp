@@ -11,6 +11,8 @@
 namespace {
 
 constexpr DWORD kQueueSize = 2048;
+// How often Flush looks whether more input has arrived.
+constexpr DWORD kFlushPollMs = 10;
 
 long long NowMs()
 {
@@ -181,17 +183,28 @@ void CSerialPort::Flush()
 {
     if (handle == nullptr) return;
     (void)::PurgeComm(Native(handle), PURGE_TXABORT | PURGE_TXCLEAR);
+    // The rest of a reply the device was still sending when an earlier run broke off would
+    // end the next read early: input is thrown away until the line has been quiet for a
+    // moment, but for no longer than the limit. Only bytes already waiting are read, so no
+    // read waits on the port's time-outs.
     const long long deadline = NowMs() + kFlushLimitMs;
+    long long quietSince = NowMs();
     std::uint8_t discarded[256];
     while (NowMs() < deadline) {
         DWORD errors = 0;
         COMSTAT status{};
         // Also clears a line error that would otherwise stop every further read.
-        if (!::ClearCommError(Native(handle), &errors, &status) || status.cbInQue == 0) return;
+        if (!::ClearCommError(Native(handle), &errors, &status)) return;
+        if (status.cbInQue == 0) {
+            if (NowMs() - quietSince >= kFlushQuietMs) return;
+            ::Sleep(kFlushPollMs);
+            continue;
+        }
         const DWORD wanted = std::min<DWORD>(sizeof discarded, status.cbInQue);
         DWORD got = 0;
         if (!::ReadFile(Native(handle), discarded, wanted, &got, nullptr) || got == 0) return;
         Report(TraceDirection::Received, discarded, got);
+        quietSince = NowMs();
     }
 }
 
