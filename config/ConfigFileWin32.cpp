@@ -3,6 +3,8 @@
 // failure on the way.
 #include "config/ConfigFile.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <climits>
@@ -69,7 +71,38 @@ bool IsDevice(const std::string& path)
     return device;
 }
 
+// Opening a device or a pipe does not wait on Windows, but reading one could, for ever:
+// only files on a disk are read.
+HANDLE OpenRegularHandle(const std::string& path, std::string& reason)
+{
+    const HANDLE file =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = SystemErrorText(::GetLastError());
+        return INVALID_HANDLE_VALUE;
+    }
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+        ::CloseHandle(file);
+        reason = kNotRegularFileReason;
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
 }  // namespace
+
+int OpenRegularFile(const std::string& path, std::string& reason)
+{
+    const HANDLE file = OpenRegularHandle(path, reason);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(file);
+        reason = SystemErrorText(ERROR_TOO_MANY_OPEN_FILES);
+    }
+    return fd;
+}
 
 bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::string& errorText)
 {
@@ -129,11 +162,12 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
 
 bool LoadConfigFile(UnitConfig& config, const std::string& path, std::string& errorText)
 {
-    const HANDLE file =
-        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
+    std::string reason;
+    const HANDLE file = OpenRegularHandle(path, reason);
+    if (file == INVALID_HANDLE_VALUE) {
+        errorText = std::string(kFileOpenErrorText) + "\n" + path + ": " + reason;
+        return false;
+    }
 
     // The header's length is 16 bits, so the reader never judges more than this many bytes;
     // reading no further keeps a huge file from being read whole.
@@ -151,8 +185,7 @@ bool LoadConfigFile(UnitConfig& config, const std::string& path, std::string& er
         filled += got;
     }
     ::CloseHandle(file);
-    if (readError != ERROR_SUCCESS && readError != ERROR_BROKEN_PIPE)
-        return Fail(errorText, kImageUnreadableText, path, readError);
+    if (readError != ERROR_SUCCESS) return Fail(errorText, kImageUnreadableText, path, readError);
 
     bytes.resize(filled);
     std::istringstream in(bytes);

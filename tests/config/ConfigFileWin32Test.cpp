@@ -104,6 +104,13 @@ TEST_F(ConfigFileWin32Test, FailuresNameThePathAndTheReasonAndLeaveFilesAndRecor
     EXPECT_EQ(ReadFile(locked), "the technician's earlier file");
     EXPECT_EQ(Entries(), 1);
 
+    // A pipe that nobody writes to would hold a read for ever; NUL is a device.
+    const std::string pipe =
+        "\\\\.\\pipe\\weirlink-config-test-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE server =
+        ::CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const std::string openFailed = std::string(kFileOpenErrorText) + "\n";
     std::string damaged = image;
     damaged[200] ^= 0x10;
     const std::pair<std::string, std::string> loads[] = {
@@ -112,11 +119,13 @@ TEST_F(ConfigFileWin32Test, FailuresNameThePathAndTheReasonAndLeaveFilesAndRecor
         {dir, Reason(kFileOpenErrorText, dir, ERROR_ACCESS_DENIED)},
         {Write("damaged.cfg", damaged), kImageChecksumText},
         {Write("short.cfg", image.substr(0, 434)), kImageIncompleteText},
-        {"NUL", kImageIncompleteText}};
+        {"NUL", openFailed + "NUL: " + kNotRegularFileReason},
+        {pipe, openFailed + pipe + ": " + kNotRegularFileReason}};
     UnitConfig loaded = config;
     for (const auto& [path, text] : loads) {
         EXPECT_FALSE(LoadConfigFile(loaded, path, errorText)) << path;
         EXPECT_EQ(errorText, text);
     }
+    ::CloseHandle(server);
     EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
 }
