@@ -141,10 +141,13 @@ SimFaults LineFault(const std::string& prefix, SimLineFault::Kind kind)
 
 TEST_F(WineCliTest, ReadsSendsFlashesAndTestsAnOutputAsOnLinux)
 {
-    const Case cases[] = {{"read", "read --port PORT FILE"},
-                          {"send", "send --port PORT --sync-time --zero-totalizer " + site},
-                          {"flash", "flash --port PORT --download-baud 115200 BIN"},
-                          {"test-output", "test-output --port PORT --channel 3 --current 19.75"}};
+    const Case cases[] = {
+        {"read", "read --port PORT FILE"},
+        {"send", "send --port PORT --sync-time --zero-totalizer " + site},
+        {"flash", "flash --port PORT --download-baud 115200 BIN"},
+        {"test-output", "test-output --port PORT --channel 3 --current 19.75"},
+        {"flash with a refused block", "flash --port PORT --download-baud 115200 BIN",
+         With(&SimFaults::nakFrames, 1)}};
     for (const Case& test : cases) ExpectAlike(test, 0);
 }
 
@@ -164,32 +167,43 @@ TEST_F(WineCliTest, FailedReadsAndFlashesEndAsOnLinux)
         {"damaged image", "read --port PORT FILE",
          With(&SimFaults::image, SimImageFault::BadChecksum)},
         {"no image", "read --port PORT FILE", With(&SimFaults::image, SimImageFault::NoStartByte)},
-        {"silent bootloader", "flash --port PORT BIN", With(&SimFaults::pingSilent, true)},
-        {"missing software", "flash --port PORT FILE"}};
+        {"silent bootloader", "flash --port PORT BIN", With(&SimFaults::pingSilent, true)}};
     for (const Case& test : cases) ExpectAlike(test, 1);
 }
 
-// The system's reason follows the protocol's text, with what the technician can do. (A
-// port that another program holds is not shown here: Wine lets two programs open one
-// serial device, where Windows' serial drivers refuse the second.)
-TEST(WinePorts, APortThatDoesNotExistTellsTheWindowsReason)
+// The system's reason follows the program's text, with what the technician can do where
+// there is a usual remedy. (A port that another program holds is not shown here: Wine lets
+// two programs open one serial device, where Windows' serial drivers refuse the second.)
+TEST(WinePorts, MissingPortsAndFilesTellTheWindowsReason)
 {
-    const std::string err = ::testing::TempDir() + "/weirlink-wine-missing-port.err";
-    const int status = std::system(
-        (WEIRLINK_WINE " " WEIRLINK_WINDOWS_PROGRAM " read --port 'com 9999' x.cfg 2>" + err)
-            .c_str());
-    std::string text = ReadFile(err);
-    ReplaceAll(text, "\r\n", "\n");
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string err = ::testing::TempDir() + "/weirlink-wine-missing.err";
+    const auto run = [&err](const std::string& args) {
+        const int status = std::system(
+            (WEIRLINK_WINE " " WEIRLINK_WINDOWS_PROGRAM " " + args + " 2>" + err).c_str());
+        std::string text = ReadFile(err);
+        ReplaceAll(text, "\r\n", "\n");
+        std::remove(err.c_str());
+        return std::pair(WEXITSTATUS(status), text);
+    };
+    const auto [portStatus, port] = run("read --port 'com 9999' x.cfg");
+    EXPECT_EQ(portStatus, 1);
     EXPECT_TRUE(
-        text.starts_with("Connecting...\nError: Failed to open serial port, check it is "
+        port.starts_with("Connecting...\nError: Failed to open serial port, check it is "
                          "not in use (COM9999: "))
-        << text;
+        << port;
     EXPECT_TRUE(
-        text.ends_with(" (this computer has no such port: the Device Manager lists the "
+        port.ends_with(" (this computer has no such port: the Device Manager lists the "
                        "COM ports under Ports))\n"))
-        << text;
-    std::remove(err.c_str());
+        << port;
+
+    const std::string missing = ::testing::TempDir() + "/no-such-software.bin";
+    const auto [fileStatus, file] = run("flash --port COM9999 " + missing);
+    EXPECT_EQ(fileStatus, 1);
+    EXPECT_TRUE(file.ends_with("Error: Could not open the download file (" + missing + ": " +
+                               "File not found.)\n") ||
+                file.ends_with("Error: Could not open the download file (" + missing + ": " +
+                               "The system cannot find the file specified.)\n"))
+        << file;
 }
 
 // The ports come from the registry, by the system's own numbers and named by their drivers.
