@@ -1,15 +1,20 @@
 // .cfg files on Windows. A save writes a temporary file beside the target, flushes it to the
 // disk and only then puts it in the target's place, so the previous file survives any
-// failure on the way.
+// failure on the way. A temporary file left by a save that was killed is removed by the
+// next save of the same target.
 #include "config/ConfigFile.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
+#include <charconv>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <sstream>
+#include <string_view>
 
 #include "config/ConfigImage.h"
 #include "config/Win32Error.h"
@@ -26,14 +31,11 @@ bool Fail(std::string& errorText, const std::string& text, const std::string& pa
     return false;
 }
 
-std::string DirectoryOf(const std::string& path)
+// Where the file name of a path begins: after its folder ("C:\\a\\", "C:", "..\\"), if any.
+std::size_t NameStart(const std::string& path)
 {
     const std::size_t separator = path.find_last_of("\\/:");
-    if (separator == std::string::npos) return ".";
-    // "C:\unit.cfg" and "C:unit.cfg" keep the drive's root or current folder.
-    if (path[separator] == ':' || (separator == 2 && path[1] == ':'))
-        return path.substr(0, separator + 1);
-    return path.substr(0, separator);
+    return separator == std::string::npos ? 0 : separator + 1;
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes)
@@ -90,6 +92,73 @@ HANDLE OpenRegularHandle(const std::string& path, std::string& reason)
     return file;
 }
 
+// A save's temporary file is called "." + the target's name (cut to 200 characters) + "." +
+// the saving process's id + "." + six characters, beside the target (a move cannot cross
+// volumes). A save that is killed leaves it behind; the id tells whether its save still runs.
+std::string TemporaryPrefix(const std::string& target)
+{
+    const std::size_t start = NameStart(target);
+    return target.substr(0, start) + "." + target.substr(start, 200) + ".";
+}
+
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+bool ProcessHasEnded(DWORD id)
+{
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    // Any other refusal (access denied) means someone's process with that id is there.
+    if (process == nullptr) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool ended = ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    ::CloseHandle(process);
+    return ended;
+}
+
+// Removes the temporary files of this target whose saving process has ended. Those of saves
+// still running are left alone.
+void RemoveAbandonedTemporaries(const std::string& target)
+{
+    const std::string prefix = TemporaryPrefix(target);
+    const std::size_t folderLength = NameStart(target);
+    const std::string namePrefix = prefix.substr(folderLength);
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string_view rest = found.cFileName;
+        // The pattern also matches short 8.3 names; only the long name counts.
+        if (!rest.starts_with(namePrefix)) continue;
+        rest.remove_prefix(namePrefix.size());
+        const std::size_t dot = rest.find('.');
+        if (dot == std::string_view::npos || rest.size() - dot - 1 != kTemporarySuffixLength)
+            continue;
+        DWORD id = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, id);
+        if (error != std::errc() || end != rest.data() + dot || id == 0) continue;
+        if (ProcessHasEnded(id))
+            (void)::DeleteFileA((target.substr(0, folderLength) + found.cFileName).c_str());
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
+// Creates a new, empty temporary file for the target and opens it for writing.
+HANDLE CreateTemporary(const std::string& target, std::string& temporary)
+{
+    static std::atomic<unsigned> created{0};
+    const std::string prefix =
+        TemporaryPrefix(target) + std::to_string(::GetCurrentProcessId()) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[kTemporarySuffixLength + 1];
+        std::snprintf(suffix, sizeof suffix, "%06x",
+                      static_cast<unsigned>((created++ ^ ::GetTickCount()) & 0xFFFFFFu));
+        temporary = prefix + suffix;
+        const HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 int OpenRegularFile(const std::string& path, std::string& reason)
@@ -121,30 +190,23 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
         return Fail(errorText, kFileOpenErrorText, path, ERROR_ACCESS_DENIED);
     if (exists && IsDevice(path)) return WriteInPlace(image, path, errorText);
 
-    // GetTempFileName creates the file, under a name no one else has, in the target's folder
-    // (a move cannot cross volumes).
-    char temporary[MAX_PATH + 1];
-    if (::GetTempFileNameA(DirectoryOf(path).c_str(), "wlc", 0, temporary) == 0)
+    RemoveAbandonedTemporaries(path);
+    std::string temporary;
+    const HANDLE file = CreateTemporary(path, temporary);
+    if (file == INVALID_HANDLE_VALUE)
         return Fail(errorText, kFileOpenErrorText, path, ::GetLastError());
-    const HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        ::DeleteFileA(temporary);
-        return Fail(errorText, kFileOpenErrorText, path, error);
-    }
     bool saved = WriteAll(file, image) && ::FlushFileBuffers(file);
     DWORD error = ::GetLastError();
     ::CloseHandle(file);
     // ReplaceFile keeps the old file's attributes and permissions for the new one.
     if (saved && exists &&
-        !::ReplaceFileA(path.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr)) {
+        !::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                        nullptr, nullptr)) {
         saved = false;
         error = ::GetLastError();
     }
     if (saved && !exists &&
-        !::MoveFileExA(temporary, path.c_str(),
+        !::MoveFileExA(temporary.c_str(), path.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         saved = false;
         error = ::GetLastError();
@@ -152,7 +214,7 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path, std::stri
     // Not every implementation of ReplaceFile carries the attributes over (Wine's does not).
     if (saved && exists) ::SetFileAttributesA(path.c_str(), attributes & kKeptAttributes);
     if (!saved) {
-        ::DeleteFileA(temporary);
+        ::DeleteFileA(temporary.c_str());
         const std::string text = exists ? std::string(kFileWriteErrorText) + kFileKeptText
                                         : std::string(kFileWriteErrorText);
         return Fail(errorText, text, path, error);

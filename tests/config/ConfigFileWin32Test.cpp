@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "config/ConfigFile.h"
 #include "config/ConfigImage.h"
@@ -128,4 +130,40 @@ TEST_F(ConfigFileWin32Test, FailuresNameThePathAndTheReasonAndLeaveFilesAndRecor
     }
     ::CloseHandle(server);
     EXPECT_EQ(std::memcmp(&loaded, &config, sizeof loaded), 0);
+}
+
+// A save killed before its move leaves its temporary file; the next save of the same target
+// removes it, but not the file of a save that is still running, nor one that only looks alike.
+TEST_F(ConfigFileWin32Test, TheNextSaveRemovesWhatAKilledSaveLeft)
+{
+    // The id of a process that has ended: this program, run to do nothing.
+    char self[MAX_PATH];
+    ASSERT_NE(::GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    std::string line = std::string("\"") + self + "\" --gtest_filter=-*";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                 nullptr, nullptr, &startup, &child));
+    ::WaitForSingleObject(child.hProcess, INFINITE);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+
+    const std::string abandoned = ".unit.cfg." + std::to_string(child.dwProcessId) + ".a1B2c3";
+    const std::string running = ".unit.cfg." + std::to_string(::GetCurrentProcessId()) + ".a1B2c3";
+    Write(abandoned.c_str(), "half");
+    Write(running.c_str(), "half");
+    Write(".unit.cfg.backup", "mine");
+
+    const std::string path = Path("unit.cfg");
+    ASSERT_TRUE(SaveConfigFile(config, path, errorText)) << errorText;
+    ASSERT_TRUE(SaveConfigFile(config, path, errorText)) << errorText;
+    EXPECT_EQ(ReadFile(path), image);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {".unit.cfg.backup", running, "unit.cfg"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
