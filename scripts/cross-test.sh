@@ -23,10 +23,13 @@ windows() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   unset DISPLAY WAYLAND_DISPLAY
   # One server for every program of the run, so that none waits for one to start or to
-  # linger after the last program; stopped however the run ends.
+  # linger after the last program; stopped however the run ends. One that the tests started
+  # on an earlier run would end a minute after its last program, so it goes first. The
+  # server's messages (it lists every object it holds when a simulated unit's terminal hangs
+  # up under it) go to a file of their own.
   mkdir -p "$WINEPREFIX"
-  # Its messages (it lists every object it holds when a simulated unit's terminal hangs up
-  # under it) go to a file of their own.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
   wineserver -p 2>build-windows/wineserver.log
   trap 'wineserver -k 2>/dev/null || true' EXIT
   # The first program of a server starts Wine's services, which inherit its output and keep
