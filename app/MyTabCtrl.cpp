@@ -7,12 +7,12 @@
 #include <QShortcut>
 #include <algorithm>
 
-#include "pages/AlarmsTab.h"
+#include "pages/AlarmsPage.h"
+#include "pages/CommunicationPage.h"
 #include "pages/CountField.h"
-#include "pages/OutputTab.h"
-#include "pages/SmoothingTab.h"
-#include "pages/SystemTab.h"
-#include "pages/UnitsTab.h"
+#include "pages/OutputPage.h"
+#include "pages/SitePage.h"
+#include "pages/SmoothingPage.h"
 
 namespace {
 
@@ -29,11 +29,11 @@ bool StoresOnLeave(int tab)
 CConfigPage* MakeConfigPage(ConfigTab tab, UnitConfig* config)
 {
     switch (tab) {
-        case TabSite: return new CUnitsTab(config);
-        case TabCommunication: return new CSystemTab(config);
-        case TabAlarms: return new CAlarmsTab(config);
-        case TabOutput: return new COutputTab(config);
-        case TabSmoothing: return new CSmoothingTab(config);
+        case TabSite: return new CSitePage(config);
+        case TabCommunication: return new CCommunicationPage(config);
+        case TabAlarms: return new CAlarmsPage(config);
+        case TabOutput: return new COutputPage(config);
+        case TabSmoothing: return new CSmoothingPage(config);
         case kTabCount: break;
     }
     return nullptr;

@@ -1,4 +1,4 @@
-#include "pages/OutputTab.h"
+#include "pages/OutputPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,7 +37,7 @@ std::int32_t StoredRangeEnd(const QString& text, int unit)
 
 }  // namespace
 
-COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+COutputPage::COutputPage(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
     outputType = NewDropDownList(kOutputTypeNames);
     auto* top = new QHBoxLayout;
@@ -58,13 +58,13 @@ COutputTab::COutputTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
     layout->addLayout(bottom);
 
     NameControls({{outputType, "outputType"}});
-    connect(outputType, &QComboBox::activated, this, &COutputTab::UpdateEnabling);
-    connect(test, &QPushButton::clicked, this, &COutputTab::OpenTestDialog);
+    connect(outputType, &QComboBox::activated, this, &COutputPage::UpdateEnabling);
+    connect(test, &QPushButton::clicked, this, &COutputPage::OpenTestDialog);
 
     LoadFromConfig();
 }
 
-QWidget* COutputTab::BuildAnalogOutput()
+QWidget* COutputPage::BuildAnalogOutput()
 {
     auto* group = new QGroupBox(QStringLiteral("Analog Output"));
     auto* grid = new QGridLayout(group);
@@ -96,7 +96,7 @@ QWidget* COutputTab::BuildAnalogOutput()
         for (int column = 0; column < static_cast<int>(std::size(cells)); ++column)
             grid->addWidget(cells[column], i, column);
 
-        connect(row.enabled, &QCheckBox::clicked, this, &COutputTab::StoreThenLoad);
+        connect(row.enabled, &QCheckBox::clicked, this, &COutputPage::StoreThenLoad);
         connect(row.quantity, &QComboBox::activated, this, [this, i] {
             ShowUnitLabels(i);
             UpdateEnabling();
@@ -106,7 +106,7 @@ QWidget* COutputTab::BuildAnalogOutput()
     return group;
 }
 
-QWidget* COutputTab::BuildModbus()
+QWidget* COutputPage::BuildModbus()
 {
     protocol = NewDropDownList(kModbusProtocolNames);
     address = new QLineEdit;
@@ -149,11 +149,11 @@ QWidget* COutputTab::BuildModbus()
                   {dataBits, "dataBits"},
                   {parity, "parity"},
                   {alternatePort, "alternatePort"}});
-    connect(alternatePort, &QCheckBox::clicked, this, &COutputTab::StoreThenLoad);
+    connect(alternatePort, &QCheckBox::clicked, this, &COutputPage::StoreThenLoad);
     return group;
 }
 
-void COutputTab::LoadFromConfig()
+void COutputPage::LoadFromConfig()
 {
     for (const ChannelRow& row : channels) FillInstrumentList(row.instrument);
     outputType->setCurrentIndex(config->outputType == OutputModbus ? kModbusPosition
@@ -183,7 +183,7 @@ void COutputTab::LoadFromConfig()
     UpdateEnabling();
 }
 
-void COutputTab::StoreToConfig()
+void COutputPage::StoreToConfig()
 {
     config->outputType = AnalogMode() ? OutputAnalog : OutputModbus;
     config->modbusAltPort = alternatePort->isChecked() && config->outputType == OutputAnalog;
@@ -215,7 +215,7 @@ void COutputTab::StoreToConfig()
     config->serialPort[PortModbus] = port;
 }
 
-void COutputTab::UpdateEnabling()
+void COutputPage::UpdateEnabling()
 {
     const bool analog = AnalogMode();
     for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
@@ -237,7 +237,7 @@ void COutputTab::UpdateEnabling()
     if (!analog) alternatePort->setChecked(false);
 }
 
-void COutputTab::ShowUnitLabels(int channel)
+void COutputPage::ShowUnitLabels(int channel)
 {
     const ChannelRow& row = channels[channel];
     const int unit = DisplayUnitOf(*config, SelectedQuantity(row.quantity, outputQuantities));
@@ -248,19 +248,19 @@ void COutputTab::ShowUnitLabels(int channel)
     row.at20mA->SetUnit(unit);
 }
 
-void COutputTab::OpenTestDialog()
+void COutputPage::OpenTestDialog()
 {
     // Centred on the main window; the dialog reads only the record's channel count.
     TestOutputDlg dialog(*config, window());
     UserPrompts().RunDialog(dialog);
 }
 
-bool COutputTab::AnalogMode() const
+bool COutputPage::AnalogMode() const
 {
     return outputType->currentIndex() == kAnalogPosition;
 }
 
-bool COutputTab::ChannelPresent(int channel) const
+bool COutputPage::ChannelPresent(int channel) const
 {
     // The unit reports how many of the four channels it really has.
     return channel < config->analogChannelCount;

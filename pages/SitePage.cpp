@@ -1,4 +1,4 @@
-#include "pages/UnitsTab.h"
+#include "pages/SitePage.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -91,7 +91,7 @@ QLineEdit* NameEdit(QObject* validatorParent)
 
 }  // namespace
 
-CUnitsTab::CUnitsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+CSitePage::CSitePage(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
     // Created in reading order, which is also the order the Tab key follows.
     siteName = NameEdit(this);
@@ -124,7 +124,7 @@ CUnitsTab::CUnitsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, 
     LoadFromConfig();
 }
 
-QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
+QWidget* CSitePage::CreateInstrumentGroup(int instrument)
 {
     auto* group = new QGroupBox(QStringLiteral("Instrument %1").arg(instrument + 1));
     InstrumentControls& c = instruments[instrument];
@@ -144,24 +144,24 @@ QWidget* CUnitsTab::CreateInstrumentGroup(int instrument)
     grid->addWidget(LabelFor(QStringLiteral("s&econds"), c.seconds), 2, 2);
     grid->setColumnStretch(2, 1);
 
-    connect(c.type, &QComboBox::activated, this, &CUnitsTab::StoreThenLoad);
+    connect(c.type, &QComboBox::activated, this, &CSitePage::StoreThenLoad);
     connect(c.timeout, &QCheckBox::clicked, this,
             [this, instrument] { OnTimeoutClicked(instrument); });
     return group;
 }
 
-QWidget* CUnitsTab::CreateErrorGroup()
+QWidget* CSitePage::CreateErrorGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Error Handling"));
     clearAllData = new CClearCountRow(QStringLiteral("Clear all data if"),
                                       QStringLiteral("timeouts occur"), QString());
     (new QVBoxLayout(group))->addWidget(clearAllData);
-    connect(clearAllData, &CClearCountRow::BoxClicked, this, &CUnitsTab::OnClearAllDataClicked);
-    connect(clearAllData, &CClearCountRow::Stepped, this, &CUnitsTab::OnClearCountStepped);
+    connect(clearAllData, &CClearCountRow::BoxClicked, this, &CSitePage::OnClearAllDataClicked);
+    connect(clearAllData, &CClearCountRow::Stepped, this, &CSitePage::OnClearCountStepped);
     return group;
 }
 
-QWidget* CUnitsTab::CreateLcdGroup()
+QWidget* CSitePage::CreateLcdGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("LCD Display"));
     auto* grid = new QGridLayout(group);
@@ -186,11 +186,11 @@ QWidget* CUnitsTab::CreateLcdGroup()
     grid->addWidget(lcdBacklight, kLcdBoxCount + 1, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
-    connect(cycleTime, &QSlider::valueChanged, this, &CUnitsTab::StoreThenLoad);
+    connect(cycleTime, &QSlider::valueChanged, this, &CSitePage::StoreThenLoad);
     return group;
 }
 
-QWidget* CUnitsTab::CreateUnitsGroup()
+QWidget* CSitePage::CreateUnitsGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Display Units"));
     auto* grid = new QGridLayout(group);
@@ -207,7 +207,7 @@ QWidget* CUnitsTab::CreateUnitsGroup()
     return group;
 }
 
-QWidget* CUnitsTab::CreateTotalizerGroup()
+QWidget* CSitePage::CreateTotalizerGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Totalizer Mode"));
     auto* row = new QHBoxLayout(group);
@@ -221,7 +221,7 @@ QWidget* CUnitsTab::CreateTotalizerGroup()
     return group;
 }
 
-void CUnitsTab::LoadFromConfig()
+void CSitePage::LoadFromConfig()
 {
     siteName->setText(RecordText(config->siteName));
 
@@ -269,7 +269,7 @@ void CUnitsTab::LoadFromConfig()
     }
 }
 
-void CUnitsTab::StoreToConfig()
+void CSitePage::StoreToConfig()
 {
     StoreRecordText(StripNonAlphanumeric(siteName->text()), config->siteName);
 
@@ -314,7 +314,7 @@ void CUnitsTab::StoreToConfig()
         config->totalizerMode = static_cast<std::uint8_t>(mode);
 }
 
-void CUnitsTab::OnTimeoutClicked(int instrument)
+void CSitePage::OnTimeoutClicked(int instrument)
 {
     StoreChangeLoad([this, instrument](UnitConfig& record) {
         if (instruments[instrument].timeout->isChecked())
@@ -322,14 +322,14 @@ void CUnitsTab::OnTimeoutClicked(int instrument)
     });
 }
 
-void CUnitsTab::OnClearAllDataClicked()
+void CSitePage::OnClearAllDataClicked()
 {
     StoreChangeLoad([this](UnitConfig& record) {
         record.timeoutClearCount = clearAllData->IsTicked() ? lastTimeoutClearCount : 0;
     });
 }
 
-void CUnitsTab::OnClearCountStepped(int direction)
+void CSitePage::OnClearCountStepped(int direction)
 {
     StoreChangeLoad([direction](UnitConfig& record) {
         record.timeoutClearCount = StepClearCount(record.timeoutClearCount, direction);

@@ -1,12 +1,12 @@
 #include <climits>
 #include <cmath>
 
-#include "pages/SmoothingTab.h"
+#include "pages/SmoothingPage.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
 
-class SmoothingPage : public CPageTest<CSmoothingTab> {
+class SmoothingPage : public CPageTest<CSmoothingPage> {
 protected:
     QSlider* Slider(const char* quantity) const
     {

@@ -11,11 +11,11 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-class CSystemTab final : public CConfigPage {
+class CCommunicationPage final : public CConfigPage {
     Q_OBJECT
 
 public:
-    explicit CSystemTab(UnitConfig* config, QWidget* parent = nullptr);
+    explicit CCommunicationPage(UnitConfig* config, QWidget* parent = nullptr);
 
     void LoadFromConfig() override;
     void StoreToConfig() override;

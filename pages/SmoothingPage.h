@@ -13,11 +13,11 @@ class QCheckBox;
 class QLabel;
 class QSlider;
 
-class CSmoothingTab final : public CConfigPage {
+class CSmoothingPage final : public CConfigPage {
     Q_OBJECT
 
 public:
-    explicit CSmoothingTab(UnitConfig* config, QWidget* parent = nullptr);
+    explicit CSmoothingPage(UnitConfig* config, QWidget* parent = nullptr);
 
     void LoadFromConfig() override;
     void StoreToConfig() override;

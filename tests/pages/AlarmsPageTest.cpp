@@ -1,5 +1,5 @@
 #include "config/Quantities.h"
-#include "pages/AlarmsTab.h"
+#include "pages/AlarmsPage.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
@@ -18,7 +18,7 @@ const char kAtRest[] =
     "<Ins 1> | <Q Main> | <>> | [0.000] | MGD | <N/A> | <Ins 1> (off) | <Q Main> (off) | <>> "
     "(off) | [0.000] (off) | MGD | Latching when triggered [ ]";
 
-class AlarmsPage : public CPageTest<CAlarmsTab> {
+class AlarmsPage : public CPageTest<CAlarmsPage> {
 protected:
     QListWidget* Rules() const { return Find<QListWidget>(page.get(), "rules"); }
     QString Line(int line) const { return Rules()->item(line)->text(); }

@@ -1,10 +1,10 @@
 #include "config/Quantities.h"
-#include "pages/UnitsTab.h"
+#include "pages/SitePage.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
 
-class SitePage : public CPageTest<CUnitsTab> {
+class SitePage : public CPageTest<CSitePage> {
 protected:
     QWidget* Instrument(int n) const
     {

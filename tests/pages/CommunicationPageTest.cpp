@@ -1,10 +1,10 @@
+#include "pages/CommunicationPage.h"
 #include "pages/IpAddressField.h"
-#include "pages/SystemTab.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
 
-class CommunicationPage : public CPageTest<CSystemTab> {
+class CommunicationPage : public CPageTest<CCommunicationPage> {
 protected:
     QComboBox* PortList(const char* group, const char* label) const
     {

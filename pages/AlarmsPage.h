@@ -18,11 +18,11 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-class CAlarmsTab final : public CConfigPage {
+class CAlarmsPage final : public CConfigPage {
     Q_OBJECT
 
 public:
-    explicit CAlarmsTab(UnitConfig* config, QWidget* parent = nullptr);
+    explicit CAlarmsPage(UnitConfig* config, QWidget* parent = nullptr);
 
     void LoadFromConfig() override;
 

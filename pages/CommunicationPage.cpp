@@ -1,4 +1,4 @@
-#include "pages/SystemTab.h"
+#include "pages/CommunicationPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -64,7 +64,8 @@ void StoreAddress(const CIpAddressField::Address& address, std::uint8_t (&field)
 
 }  // namespace
 
-CSystemTab::CSystemTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+CCommunicationPage::CCommunicationPage(UnitConfig* config, QWidget* parent)
+    : CConfigPage(config, parent)
 {
     auto* portRow = new QHBoxLayout;
     for (int group = 0; group < static_cast<int>(std::size(kPortGroups)); ++group)
@@ -82,7 +83,7 @@ CSystemTab::CSystemTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
     LoadFromConfig();
 }
 
-QWidget* CSystemTab::CreatePortGroup(int group)
+QWidget* CCommunicationPage::CreatePortGroup(int group)
 {
     auto* box = new QGroupBox(Latin1(kPortGroups[group].title));
     PortControls& c = ports[group];
@@ -108,7 +109,7 @@ QWidget* CSystemTab::CreatePortGroup(int group)
     return box;
 }
 
-QWidget* CSystemTab::CreateNetworkGroup()
+QWidget* CCommunicationPage::CreateNetworkGroup()
 {
     auto* box = new QGroupBox(QStringLiteral("Network Settings"));
     address = new CIpAddressField;
@@ -122,7 +123,7 @@ QWidget* CSystemTab::CreateNetworkGroup()
     return box;
 }
 
-QWidget* CSystemTab::CreateModemGroup()
+QWidget* CCommunicationPage::CreateModemGroup()
 {
     auto* box = new QGroupBox(QStringLiteral("Modem"));
     useModem = new QCheckBox(QStringLiteral("Use Modem"));
@@ -135,11 +136,11 @@ QWidget* CSystemTab::CreateModemGroup()
     grid->addWidget(modemInit, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);
-    connect(useModem, &QCheckBox::clicked, this, &CSystemTab::StoreThenLoad);
+    connect(useModem, &QCheckBox::clicked, this, &CCommunicationPage::StoreThenLoad);
     return box;
 }
 
-void CSystemTab::LoadFromConfig()
+void CCommunicationPage::LoadFromConfig()
 {
     for (int group = 0; group < static_cast<int>(ports.size()); ++group) {
         const PortControls& c = ports[group];
@@ -162,7 +163,7 @@ void CSystemTab::LoadFromConfig()
     modemInit->setText(RecordText(config->modemInitString));
 }
 
-void CSystemTab::StoreToConfig()
+void CCommunicationPage::StoreToConfig()
 {
     for (int group = 0; group < static_cast<int>(ports.size()); ++group) {
         const PortControls& c = ports[group];

@@ -1,4 +1,4 @@
-#include "pages/SmoothingTab.h"
+#include "pages/SmoothingPage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -82,7 +82,7 @@ QLabel* SliderEndLabel(const char* text, Qt::Alignment alignment)
 
 }  // namespace
 
-CSmoothingTab::CSmoothingTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+CSmoothingPage::CSmoothingPage(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
     auto* page = new QVBoxLayout(this);
     for (int q = 0; q < static_cast<int>(std::size(kQuantityGroups)); ++q)
@@ -94,7 +94,7 @@ CSmoothingTab::CSmoothingTab(UnitConfig* config, QWidget* parent) : CConfigPage(
     LoadFromConfig();
 }
 
-QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
+QWidget* CSmoothingPage::CreateQuantityGroup(int quantity)
 {
     auto* box = new QGroupBox(Latin1(kQuantityGroups[quantity].title));
     QuantityControls& c = quantities[quantity];
@@ -139,11 +139,11 @@ QWidget* CSmoothingTab::CreateQuantityGroup(int quantity)
     layout->addSpacing(2 * layout->spacing());
     layout->addLayout(thresholds);
 
-    connect(c.slider, &QSlider::valueChanged, this, &CSmoothingTab::StoreThenLoad);
+    connect(c.slider, &QSlider::valueChanged, this, &CSmoothingPage::StoreThenLoad);
     return box;
 }
 
-QWidget* CSmoothingTab::CreateOutputGroup()
+QWidget* CSmoothingPage::CreateOutputGroup()
 {
     auto* box = new QGroupBox(QStringLiteral("Output"));
     showSmoothed = new QCheckBox(QStringLiteral(
@@ -152,19 +152,19 @@ QWidget* CSmoothingTab::CreateOutputGroup()
     return box;
 }
 
-QWidget* CSmoothingTab::CreateBadDataGroup()
+QWidget* CSmoothingPage::CreateBadDataGroup()
 {
     auto* box = new QGroupBox(QStringLiteral("Bad Data"));
     clearSmoothed = new CClearCountRow(QStringLiteral("Clear smoothed values if"),
                                        QStringLiteral("bad readings occur"), QStringLiteral("--"));
     (new QVBoxLayout(box))->addWidget(clearSmoothed);
     connect(clearSmoothed, &CClearCountRow::BoxClicked, this,
-            &CSmoothingTab::OnClearSmoothedClicked);
-    connect(clearSmoothed, &CClearCountRow::Stepped, this, &CSmoothingTab::OnClearCountStepped);
+            &CSmoothingPage::OnClearSmoothedClicked);
+    connect(clearSmoothed, &CClearCountRow::Stepped, this, &CSmoothingPage::OnClearCountStepped);
     return box;
 }
 
-void CSmoothingTab::LoadFromConfig()
+void CSmoothingPage::LoadFromConfig()
 {
     for (int q = 0; q < static_cast<int>(quantities.size()); ++q) {
         const QuantityControls& c = quantities[q];
@@ -187,7 +187,7 @@ void CSmoothingTab::LoadFromConfig()
     clearSmoothed->ShowCount(config->badReadingClearCount);
 }
 
-void CSmoothingTab::StoreToConfig()
+void CSmoothingPage::StoreToConfig()
 {
     for (int q = 0; q < static_cast<int>(quantities.size()); ++q) {
         // The thresholds are read in the unit the page shows them in, which is the unit it
@@ -204,14 +204,14 @@ void CSmoothingTab::StoreToConfig()
     if (config->badReadingClearCount != 0) lastBadReadingClearCount = config->badReadingClearCount;
 }
 
-void CSmoothingTab::OnClearSmoothedClicked()
+void CSmoothingPage::OnClearSmoothedClicked()
 {
     StoreChangeLoad([this](UnitConfig& record) {
         record.badReadingClearCount = clearSmoothed->IsTicked() ? lastBadReadingClearCount : 0;
     });
 }
 
-void CSmoothingTab::OnClearCountStepped(int direction)
+void CSmoothingPage::OnClearCountStepped(int direction)
 {
     StoreChangeLoad([direction](UnitConfig& record) {
         record.badReadingClearCount = StepClearCount(record.badReadingClearCount, direction);

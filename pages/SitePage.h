@@ -15,11 +15,11 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 
-class CUnitsTab final : public CConfigPage {
+class CSitePage final : public CConfigPage {
     Q_OBJECT
 
 public:
-    explicit CUnitsTab(UnitConfig* config, QWidget* parent = nullptr);
+    explicit CSitePage(UnitConfig* config, QWidget* parent = nullptr);
 
     void LoadFromConfig() override;
     void StoreToConfig() override;

@@ -1,4 +1,4 @@
-#include "pages/AlarmsTab.h"
+#include "pages/AlarmsPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -53,7 +53,7 @@ std::int32_t StoredPulseVolume(const QString& text, int unit)
 
 }  // namespace
 
-CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
+CAlarmsPage::CAlarmsPage(UnitConfig* config, QWidget* parent) : CConfigPage(config, parent)
 {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildParameters());
@@ -70,7 +70,7 @@ CAlarmsTab::CAlarmsTab(UnitConfig* config, QWidget* parent) : CConfigPage(config
     LoadFromConfig();
 }
 
-CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row, int number)
+CAlarmsPage::ConditionRow CAlarmsPage::AddConditionRow(QGridLayout* grid, int row, int number)
 {
     ConditionRow condition{NewDropDownList(), NewDropDownList(), NewDropDownList(kComparisonTexts),
                            new CValueEdit, NewUnitsLabel()};
@@ -89,11 +89,11 @@ CAlarmsTab::ConditionRow CAlarmsTab::AddConditionRow(QGridLayout* grid, int row,
     grid->addWidget(condition.compare, row, 3);
     grid->addWidget(condition.threshold, row, 4);
     grid->addWidget(condition.units, row, 5);
-    connect(condition.quantity, &QComboBox::activated, this, &CAlarmsTab::UpdateUnitLabels);
+    connect(condition.quantity, &QComboBox::activated, this, &CAlarmsPage::UpdateUnitLabels);
     return condition;
 }
 
-QWidget* CAlarmsTab::BuildParameters()
+QWidget* CAlarmsPage::BuildParameters()
 {
     auto* group = new QGroupBox(QStringLiteral("Alarm Parameters"));
     auto* grid = new QGridLayout(group);
@@ -108,12 +108,12 @@ QWidget* CAlarmsTab::BuildParameters()
     grid->addWidget(latching, 3, 1, 1, 2);
     grid->addWidget(set, 3, 3, 1, 4, Qt::AlignRight);
 
-    connect(join, &QComboBox::activated, this, &CAlarmsTab::OnJoinChange);
-    connect(set, &QPushButton::clicked, this, &CAlarmsTab::OnSetAlarmCondition);
+    connect(join, &QComboBox::activated, this, &CAlarmsPage::OnJoinChange);
+    connect(set, &QPushButton::clicked, this, &CAlarmsPage::OnSetAlarmCondition);
     return group;
 }
 
-QWidget* CAlarmsTab::BuildSamplerPulse()
+QWidget* CAlarmsPage::BuildSamplerPulse()
 {
     auto* group = new QGroupBox(QStringLiteral("Sampler Pulse"));
     auto* row = new QHBoxLayout(group);
@@ -131,11 +131,11 @@ QWidget* CAlarmsTab::BuildSamplerPulse()
     row->addStretch(1);
     row->addWidget(set);
 
-    connect(set, &QPushButton::clicked, this, &CAlarmsTab::OnSetPulseVolume);
+    connect(set, &QPushButton::clicked, this, &CAlarmsPage::OnSetPulseVolume);
     return group;
 }
 
-QWidget* CAlarmsTab::BuildCurrentAlarms()
+QWidget* CAlarmsPage::BuildCurrentAlarms()
 {
     auto* group = new QGroupBox(QStringLiteral("Current Alarms"));
     auto* column = new QVBoxLayout(group);
@@ -150,12 +150,12 @@ QWidget* CAlarmsTab::BuildCurrentAlarms()
     column->addWidget(rules);
     column->addWidget(clear, 0, Qt::AlignRight);
 
-    connect(rules, &QListWidget::itemSelectionChanged, this, &CAlarmsTab::LoadSelectedRule);
-    connect(clear, &QPushButton::clicked, this, &CAlarmsTab::OnClearSelected);
+    connect(rules, &QListWidget::itemSelectionChanged, this, &CAlarmsPage::LoadSelectedRule);
+    connect(clear, &QPushButton::clicked, this, &CAlarmsPage::OnClearSelected);
     return group;
 }
 
-void CAlarmsTab::LoadFromConfig()
+void CAlarmsPage::LoadFromConfig()
 {
     const int remembered = SelectedSlot();
     {
@@ -181,7 +181,7 @@ void CAlarmsTab::LoadFromConfig()
     UpdateUnitLabels();
 }
 
-void CAlarmsTab::LoadSelectedRule()
+void CAlarmsPage::LoadSelectedRule()
 {
     const int slot = SelectedSlot();
     if (slot < 0) return;
@@ -214,7 +214,7 @@ void CAlarmsTab::LoadSelectedRule()
     UpdateUnitLabels();
 }
 
-void CAlarmsTab::UpdateUnitLabels()
+void CAlarmsPage::UpdateUnitLabels()
 {
     // A threshold is read in the unit its label shows.
     for (const ConditionRow* row : {&condition1, &condition2}) {
@@ -236,14 +236,14 @@ void CAlarmsTab::UpdateUnitLabels()
     pulseVolume->SetUnit(PulseUnit());
 }
 
-void CAlarmsTab::OnJoinChange()
+void CAlarmsPage::OnJoinChange()
 {
     EnableCondition2(Condition2InUse());
     // A combined quantity keeps its instrument list disabled.
     UpdateUnitLabels();
 }
 
-void CAlarmsTab::OnSetAlarmCondition()
+void CAlarmsPage::OnSetAlarmCondition()
 {
     const int slot = WritableSlot();
     if (slot < 0) return;
@@ -274,7 +274,7 @@ void CAlarmsTab::OnSetAlarmCondition()
     FinishWrite(slot);
 }
 
-void CAlarmsTab::OnSetPulseVolume()
+void CAlarmsPage::OnSetPulseVolume()
 {
     const int slot = WritableSlot();
     if (slot < 0) return;
@@ -293,7 +293,7 @@ void CAlarmsTab::OnSetPulseVolume()
     FinishWrite(slot);
 }
 
-void CAlarmsTab::OnClearSelected()
+void CAlarmsPage::OnClearSelected()
 {
     const int slot = SelectedSlot();
     if (slot < 0) return;
@@ -301,13 +301,13 @@ void CAlarmsTab::OnClearSelected()
     LoadFromConfig();
 }
 
-int CAlarmsTab::SelectedSlot() const
+int CAlarmsPage::SelectedSlot() const
 {
     const QList<QListWidgetItem*> selected = rules->selectedItems();
     return selected.isEmpty() ? -1 : rules->row(selected.first());
 }
 
-int CAlarmsTab::WritableSlot()
+int CAlarmsPage::WritableSlot()
 {
     const int slot = SelectedSlot();
     if (slot >= kRuleCount) {
@@ -317,7 +317,7 @@ int CAlarmsTab::WritableSlot()
     return slot;
 }
 
-void CAlarmsTab::FinishWrite(int slot)
+void CAlarmsPage::FinishWrite(int slot)
 {
     if (slot < kRuleCount - 1) {
         const QSignalBlocker quiet(rules);
@@ -326,7 +326,7 @@ void CAlarmsTab::FinishWrite(int slot)
     LoadFromConfig();
 }
 
-void CAlarmsTab::ResetConditionLists()
+void CAlarmsPage::ResetConditionLists()
 {
     for (const ConditionRow* row : {&condition1, &condition2}) {
         row->instrument->setCurrentIndex(0);
@@ -336,7 +336,7 @@ void CAlarmsTab::ResetConditionLists()
     join->setCurrentIndex(kJoinNone);
 }
 
-void CAlarmsTab::EnableCondition2(bool enable)
+void CAlarmsPage::EnableCondition2(bool enable)
 {
     condition2.instrument->setEnabled(enable);
     condition2.quantity->setEnabled(enable);
@@ -344,8 +344,8 @@ void CAlarmsTab::EnableCondition2(bool enable)
     condition2.threshold->setEnabled(enable);
 }
 
-void CAlarmsTab::ShowCondition(const ConditionRow& row, int instrument, int dataType, int compare,
-                               std::int32_t threshold)
+void CAlarmsPage::ShowCondition(const ConditionRow& row, int instrument, int dataType, int compare,
+                                std::int32_t threshold)
 {
     SelectListIndex(row.instrument, instrument);
     SelectQuantity(row.quantity, alarmQuantities, dataType);
@@ -355,22 +355,22 @@ void CAlarmsTab::ShowCondition(const ConditionRow& row, int instrument, int data
     row.threshold->ShowValue(threshold, DisplayUnitOf(dataType));
 }
 
-int CAlarmsTab::DataTypeAt(const ConditionRow& row) const
+int CAlarmsPage::DataTypeAt(const ConditionRow& row) const
 {
     return SelectedQuantity(row.quantity, alarmQuantities);
 }
 
-int CAlarmsTab::DisplayUnitOf(int dataType) const
+int CAlarmsPage::DisplayUnitOf(int dataType) const
 {
     return ::DisplayUnitOf(*config, dataType);
 }
 
-int CAlarmsTab::PulseUnit() const
+int CAlarmsPage::PulseUnit() const
 {
     return config->unitCode[KindVolume];
 }
 
-bool CAlarmsTab::Condition2InUse() const
+bool CAlarmsPage::Condition2InUse() const
 {
     // No selection, left by a join from a file that the list does not offer, counts as none.
     const int index = join->currentIndex();

@@ -1,12 +1,12 @@
 #include <climits>
 
 #include "config/Quantities.h"
-#include "pages/OutputTab.h"
+#include "pages/OutputPage.h"
 #include "tests/pages/PageTestSupport.h"
 
 namespace {
 
-class OutputPage : public CPageTest<COutputTab> {
+class OutputPage : public CPageTest<COutputPage> {
 protected:
     // As the main window does when the page is left.
     void Store() { page->StoreToConfig(); }

@@ -13,11 +13,11 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 
-class COutputTab final : public CConfigPage {
+class COutputPage final : public CConfigPage {
     Q_OBJECT
 
 public:
-    explicit COutputTab(UnitConfig* config, QWidget* parent = nullptr);
+    explicit COutputPage(UnitConfig* config, QWidget* parent = nullptr);
 
     void LoadFromConfig() override;
     void StoreToConfig() override;
