@@ -11,8 +11,8 @@
 #include "app/AboutDlg.h"
 #include "app/ProgramIcon.h"
 #include "config/ConfigFile.h"
-#include "dialogs/ConnectDlg.h"
-#include "dialogs/FirmwareDownloadDlg.h"
+#include "dialogs/ConnectDialog.h"
+#include "dialogs/FlashDialog.h"
 #include "dialogs/UserPrompts.h"
 #include "pages/ConfigPage.h"
 
@@ -214,13 +214,13 @@ void CSluiceConfigDlg::OnAbout()
 
 void CSluiceConfigDlg::RunSendDialog()
 {
-    CConnectDlg dialog(&config, /*readMode=*/false, this);
+    CConnectDialog dialog(&config, /*readMode=*/false, this);
     UserPrompts().RunDialog(dialog);
 }
 
 bool CSluiceConfigDlg::RunReadDialog()
 {
-    CConnectDlg dialog(&config, /*readMode=*/true, this);
+    CConnectDialog dialog(&config, /*readMode=*/true, this);
     UserPrompts().RunDialog(dialog);
     return dialog.ReadSucceeded();
 }
@@ -228,6 +228,6 @@ bool CSluiceConfigDlg::RunReadDialog()
 void CSluiceConfigDlg::RunFlashDialog(const QString& softwarePath)
 {
     // Not tied to the main window: the record plays no part in a flash.
-    CFirmwareDownloadDlg dialog(softwarePath);
+    CFlashDialog dialog(softwarePath);
     UserPrompts().RunDialog(dialog);
 }

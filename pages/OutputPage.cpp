@@ -14,7 +14,7 @@
 
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
-#include "dialogs/TestOutputDlg.h"
+#include "dialogs/TestOutputDialog.h"
 #include "dialogs/UserPrompts.h"
 #include "pages/PageSupport.h"
 #include "pages/SerialSettings.h"
@@ -251,7 +251,7 @@ void COutputPage::ShowUnitLabels(int channel)
 void COutputPage::OpenTestDialog()
 {
     // Centred on the main window; the dialog reads only the record's channel count.
-    TestOutputDlg dialog(*config, window());
+    CTestOutputDialog dialog(*config, window());
     UserPrompts().RunDialog(dialog);
 }
 

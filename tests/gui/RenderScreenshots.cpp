@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "app/SluiceConfigDlg.h"
-#include "dialogs/ConnectDlg.h"
-#include "dialogs/FirmwareDownloadDlg.h"
-#include "dialogs/TestOutputDlg.h"
+#include "dialogs/ConnectDialog.h"
+#include "dialogs/FlashDialog.h"
+#include "dialogs/TestOutputDialog.h"
 #include "sim/SimUnit.h"
 
 int main(int argc, char** argv)
@@ -48,13 +48,13 @@ int main(int argc, char** argv)
         save(window, "main-" + window.TabControl()->tabText(tab).toLower());
     }
     UnitConfig config = window.Config();
-    CConnectDlg read(&config, /*readMode=*/true);
+    CConnectDialog read(&config, /*readMode=*/true);
     save(read, "connect-read");
-    CConnectDlg send(&config, /*readMode=*/false);
+    CConnectDialog send(&config, /*readMode=*/false);
     save(send, "connect-send");
-    CFirmwareDownloadDlg flash(QStringLiteral("/home/technician/hub-2.14.bin"));
+    CFlashDialog flash(QStringLiteral("/home/technician/hub-2.14.bin"));
     save(flash, "flash-software");
-    TestOutputDlg test(config);
+    CTestOutputDialog test(config);
     save(test, "test-analog-outputs");
     return saved ? 0 : 1;
 }

@@ -4,19 +4,19 @@
 
 #include "comm/Communications.h"
 #include "config/UnitConfig.h"
-#include "dialogs/DeviceDlg.h"
+#include "dialogs/DeviceDialog.h"
 
 class QCheckBox;
 class QComboBox;
 
-class CConnectDlg final : public CDeviceDlg {
+class CConnectDialog final : public CDeviceDialog {
     Q_OBJECT
 
 public:
     // config is the main window's record; it outlives the dialog. In read mode a successful
     // read replaces it and closes the dialog; in send mode it is only read.
-    CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent = nullptr,
-                const CommTimings& timings = {});
+    CConnectDialog(UnitConfig* config, bool readMode, QWidget* parent = nullptr,
+                   const CommTimings& timings = {});
 
     // True once a read has replaced the record (the dialog has then closed itself).
     bool ReadSucceeded() const { return readSucceeded; }

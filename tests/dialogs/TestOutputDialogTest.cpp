@@ -2,19 +2,19 @@
 #include <QPushButton>
 #include <tuple>
 
-#include "dialogs/TestOutputDlg.h"
+#include "dialogs/TestOutputDialog.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 namespace {
 
-class OutputTestDialog : public UnitDialogTest {
+class TestOutputDialog : public UnitDialogTest {
 protected:
     // For a unit with `channels` analog outputs; active, so that focus moves as for a user.
     void Open(int channels)
     {
         UnitConfig config = DefaultConfig();
         config.analogChannelCount = static_cast<std::uint16_t>(channels);
-        dialog = std::make_unique<TestOutputDlg>(config, nullptr, FastTimings());
+        dialog = std::make_unique<CTestOutputDialog>(config, nullptr, FastTimings());
         dialog->show();
         dialog->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
@@ -35,12 +35,12 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return button->isEnabled(); }));
     }
 
-    std::unique_ptr<TestOutputDlg> dialog;
+    std::unique_ptr<CTestOutputDialog> dialog;
 };
 
 }  // namespace
 
-TEST_F(OutputTestDialog, ShowsACurrentWithTwoDecimalsAndSendsOnlyWhatTheListsOffer)
+TEST_F(TestOutputDialog, ShowsACurrentWithTwoDecimalsAndSendsOnlyWhatTheListsOffer)
 {
     Open(2);
     EXPECT_EQ(List("channelList")->count(), 2);
@@ -70,7 +70,7 @@ TEST_F(OutputTestDialog, ShowsACurrentWithTwoDecimalsAndSendsOnlyWhatTheListsOff
     EXPECT_EQ(unit->Log().banners, 0);
 }
 
-TEST_F(OutputTestDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
+TEST_F(TestOutputDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
 {
     Open(4);
     const std::tuple<int, const char*, bool> cases[] = {
@@ -95,7 +95,7 @@ TEST_F(OutputTestDialog, SendsTheChannelAndTheCurrentAsTypedAndTellsARefusal)
 
 // Cancel while the unit is slow to take the command: "Cancelled", no message; the next
 // press reaches the unit afresh.
-TEST_F(OutputTestDialog, ATestStoppedByCancelSaysSoAndTheNextOneGoesThrough)
+TEST_F(TestOutputDialog, ATestStoppedByCancelSaysSoAndTheNextOneGoesThrough)
 {
     HoldComUnit("line: XO");
     Open(4);

@@ -1,4 +1,4 @@
-#include "dialogs/FirmwareDownloadDlg.h"
+#include "dialogs/FlashDialog.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -12,9 +12,8 @@
 #include "device/FlashRun.h"
 #include "dialogs/SerialChoice.h"
 
-CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget* parent,
-                                           const CommTimings& timings)
-    : CDeviceDlg(parent),
+CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const CommTimings& timings)
+    : CDeviceDialog(parent),
       softwarePath(softwarePath),
       flashRun(std::make_shared<CFlashRun>(timings, StopFlag()))
 {
@@ -64,9 +63,9 @@ CFirmwareDownloadDlg::CFirmwareDownloadDlg(const QString& softwarePath, QWidget*
     }
 }
 
-CFirmwareDownloadDlg::~CFirmwareDownloadDlg() = default;
+CFlashDialog::~CFlashDialog() = default;
 
-void CFirmwareDownloadDlg::OnFlash()
+void CFlashDialog::OnFlash()
 {
     FlashSettings settings;
     settings.port = ChosenPort(*portList).value_or(std::string());

@@ -1,4 +1,4 @@
-#include "dialogs/TestOutputDlg.h"
+#include "dialogs/TestOutputDialog.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -32,8 +32,9 @@ QComboBox* Editable(QComboBox* list)
 
 }  // namespace
 
-TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const CommTimings& timings)
-    : CDeviceDlg(parent), timings(timings)
+CTestOutputDialog::CTestOutputDialog(const UnitConfig& config, QWidget* parent,
+                                     const CommTimings& timings)
+    : CDeviceDialog(parent), timings(timings)
 {
     setWindowTitle(QStringLiteral("Test Analog Outputs"));
 
@@ -71,20 +72,20 @@ TestOutputDlg::TestOutputDlg(const UnitConfig& config, QWidget* parent, const Co
         QStringLiteral("Test Output"), "testButton", [this] { OnTestOutput(); }, Qt::Horizontal));
 }
 
-bool TestOutputDlg::eventFilter(QObject* watched, QEvent* event)
+bool CTestOutputDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == valueEdit && event->type() == QEvent::FocusOut) NormaliseValue();
-    return CDeviceDlg::eventFilter(watched, event);
+    return CDeviceDialog::eventFilter(watched, event);
 }
 
-void TestOutputDlg::NormaliseValue()
+void CTestOutputDialog::NormaliseValue()
 {
     const std::optional<double> value = ParseDecimal(valueEdit->text().toStdString());
     if (value && IsTestCurrent(*value))
         valueEdit->setText(QString::fromStdString(FormatDecimal(*value, 2)));
 }
 
-void TestOutputDlg::OnTestOutput()
+void CTestOutputDialog::OnTestOutput()
 {
     const std::optional<std::string> port = ChosenPort(*portList);
     const std::optional<int> baudRate = ChosenBaudRate(*baudList);

@@ -3,7 +3,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
-#include "dialogs/FirmwareDownloadDlg.h"
+#include "dialogs/FlashDialog.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 using FlashDialog = UnitDialogTest;
@@ -15,7 +15,7 @@ TEST_F(FlashDialog, StaysLiveAndOpenThroughARunAndTellsEveryStageInOrder)
     timings.pingWindowMs = 10000;  // the ping waits for as long as the test holds the unit
     timings.frameByteTimeoutMs = 10000;
     const TempFile software(std::vector<std::uint8_t>(4096, 0xA5));
-    CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, timings);
+    CFlashDialog dialog(QString::fromStdString(software.Path()), nullptr, timings);
     ShowDialog(dialog);
     auto* flash = Find<QPushButton>(&dialog, "flashButton");
     auto* exit = Find<QPushButton>(&dialog, "exitButton");
@@ -65,7 +65,7 @@ TEST_F(FlashDialog, ARunStoppedAnyWayRebootsTheUnitAndSaysSo)
     for (const StopBy way : {StopBy::CancelButton, StopBy::Escape, StopBy::CloseBox}) {
         SCOPED_TRACE(int(way));
         HoldComUnit("frame: ping");
-        CFirmwareDownloadDlg dialog(QString::fromStdString(software.Path()), nullptr, timings);
+        CFlashDialog dialog(QString::fromStdString(software.Path()), nullptr, timings);
         ShowDialog(dialog);
         auto* flash = Find<QPushButton>(&dialog, "flashButton");
         Press(flash);

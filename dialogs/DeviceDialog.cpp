@@ -1,4 +1,4 @@
-#include "dialogs/DeviceDlg.h"
+#include "dialogs/DeviceDialog.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -16,9 +16,9 @@ QLabel* BuddyLabel(const char* text, QWidget* buddy)
     return label;
 }
 
-CDeviceDlg::CDeviceDlg(QWidget* parent) : QDialog(parent)
+CDeviceDialog::CDeviceDialog(QWidget* parent) : QDialog(parent)
 {
-    connect(&task, &CDeviceTask::statusChanged, this, &CDeviceDlg::SetStatus);
+    connect(&task, &CDeviceTask::statusChanged, this, &CDeviceDialog::SetStatus);
     connect(&task, &CDeviceTask::progressRangeChanged, this, [this](int maximum) {
         if (progressBar) progressBar->setRange(0, maximum);
     });
@@ -27,7 +27,7 @@ CDeviceDlg::CDeviceDlg(QWidget* parent) : QDialog(parent)
     });
 }
 
-QLabel* CDeviceDlg::MakeStatusLine(const QString& text, int lines)
+QLabel* CDeviceDialog::MakeStatusLine(const QString& text, int lines)
 {
     statusLine = new QLabel(text);
     statusLine->setObjectName(QStringLiteral("statusLine"));
@@ -38,7 +38,7 @@ QLabel* CDeviceDlg::MakeStatusLine(const QString& text, int lines)
     return statusLine;
 }
 
-QProgressBar* CDeviceDlg::MakeProgressBar()
+QProgressBar* CDeviceDialog::MakeProgressBar()
 {
     progressBar = new QProgressBar;
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -47,9 +47,9 @@ QProgressBar* CDeviceDlg::MakeProgressBar()
     return progressBar;
 }
 
-QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startName,
-                                    const std::function<void()>& onStart,
-                                    Qt::Orientation orientation)
+QBoxLayout* CDeviceDialog::MakeButtons(const QString& startText, const char* startName,
+                                       const std::function<void()>& onStart,
+                                       Qt::Orientation orientation)
 {
     auto* start = new QPushButton(startText);
     start->setObjectName(QString::fromLatin1(startName));
@@ -60,8 +60,8 @@ QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startN
     auto* exit = new QPushButton(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("exitButton"));
     connect(start, &QPushButton::clicked, this, onStart);
-    connect(cancelButton, &QPushButton::clicked, this, &CDeviceDlg::Cancel);
-    connect(exit, &QPushButton::clicked, this, &CDeviceDlg::reject);
+    connect(cancelButton, &QPushButton::clicked, this, &CDeviceDialog::Cancel);
+    connect(exit, &QPushButton::clicked, this, &CDeviceDialog::reject);
     lockedButtons = {start, exit};
 
     QBoxLayout* box =
@@ -72,17 +72,17 @@ QBoxLayout* CDeviceDlg::MakeButtons(const QString& startText, const char* startN
     return box;
 }
 
-void CDeviceDlg::SetStatus(const QString& text)
+void CDeviceDialog::SetStatus(const QString& text)
 {
     statusLine->setText(text);
 }
 
-void CDeviceDlg::ShowError(const QString& text)
+void CDeviceDialog::ShowError(const QString& text)
 {
     UserPrompts().ShowMessage(this, QString::fromLatin1(kErrorPrefix) + text);
 }
 
-void CDeviceDlg::reject()
+void CDeviceDialog::reject()
 {
     if (busy)
         Cancel();
@@ -90,7 +90,7 @@ void CDeviceDlg::reject()
         QDialog::reject();
 }
 
-void CDeviceDlg::Cancel()
+void CDeviceDialog::Cancel()
 {
     if (!busy || cancelRequested) return;
     cancelRequested = true;
@@ -99,13 +99,13 @@ void CDeviceDlg::Cancel()
     if (cancelButton) cancelButton->setEnabled(false);
 }
 
-void CDeviceDlg::ShowCancelled()
+void CDeviceDialog::ShowCancelled()
 {
     SetStatus(QString::fromLatin1(kStatusCancelled));
     Unlock();
 }
 
-void CDeviceDlg::RunOperation(CDeviceTask::Work work, CDeviceTask::Done done)
+void CDeviceDialog::RunOperation(CDeviceTask::Work work, CDeviceTask::Done done)
 {
     if (busy) return;
     cancelRequested = false;
@@ -113,7 +113,7 @@ void CDeviceDlg::RunOperation(CDeviceTask::Work work, CDeviceTask::Done done)
     task.Start(std::move(work), std::move(done));
 }
 
-void CDeviceDlg::SetBusy(bool value)
+void CDeviceDialog::SetBusy(bool value)
 {
     busy = value;
     for (QPushButton* button : lockedButtons) button->setEnabled(!value);

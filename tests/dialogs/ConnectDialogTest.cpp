@@ -6,7 +6,7 @@
 
 #include "config/ConfigImage.h"
 #include "device/ConfigTransfer.h"
-#include "dialogs/ConnectDlg.h"
+#include "dialogs/ConnectDialog.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 class ConnectDialog : public UnitDialogTest {
@@ -20,7 +20,7 @@ TEST_F(ConnectDialog, ReadThatSucceedsClosesItAboutASecondAfterItSaysSo)
     UnitConfig lowmill = DefaultConfig();
     std::strcpy(lowmill.siteName, "Lowmill");
     StartComUnit(lowmill);
-    CConnectDlg dialog(&record, /*readMode=*/true, nullptr, FastTimings());
+    CConnectDialog dialog(&record, /*readMode=*/true, nullptr, FastTimings());
     QElapsedTimer clock;
     clock.start();
     RunToEnd(dialog, statuses);
@@ -35,7 +35,7 @@ TEST_F(ConnectDialog, ReadThatSucceedsClosesItAboutASecondAfterItSaysSo)
 
 TEST_F(ConnectDialog, SendProgramsTheRecordWithTheClockAndStaysOpen)
 {
-    CConnectDlg dialog(&record, /*readMode=*/false, nullptr, FastTimings());
+    CConnectDialog dialog(&record, /*readMode=*/false, nullptr, FastTimings());
     EXPECT_EQ(Find<QComboBox>(&dialog, "baudList")->currentText(), "57600");
     RunToEnd(dialog, statuses);
 
@@ -56,7 +56,7 @@ TEST_F(ConnectDialog, FailuresShowTheMessageAndReadyAndChangeOrApplyNothing)
     SimFaults damagedImage;
     damagedImage.image = SimImageFault::BadChecksum;
     unit->SetFaults(damagedImage);
-    CConnectDlg read(&record, /*readMode=*/true, nullptr, FastTimings());
+    CConnectDialog read(&record, /*readMode=*/true, nullptr, FastTimings());
     RunToEnd(read, statuses);
     EXPECT_EQ(StatusOf(read), "Ready");
     EXPECT_FALSE(read.ReadSucceeded());
@@ -64,7 +64,7 @@ TEST_F(ConnectDialog, FailuresShowTheMessageAndReadyAndChangeOrApplyNothing)
 
     FaultLines("SN 0 ", SimLineFault::Kind::ErrorReply);
     std::strcpy(record.siteName, "M\xFChlgraben");  // record text is Latin-1
-    CConnectDlg send(&record, /*readMode=*/false, nullptr, FastTimings());
+    CConnectDialog send(&record, /*readMode=*/false, nullptr, FastTimings());
     RunToEnd(send, statuses);
     EXPECT_EQ(prompts.messages,
               (QStringList{QString("Error: ") + kImageChecksumText,
@@ -91,7 +91,7 @@ TEST_F(ConnectDialog, ARunStoppedAnyWayIsCancelledAndKeepsTheRecord)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.holdAt ? c.holdAt : "after the read");
         HoldComUnit(c.holdAt ? c.holdAt : "nothing", lowmill);
-        CConnectDlg dialog(&record, c.readMode, nullptr, FastTimings());
+        CConnectDialog dialog(&record, c.readMode, nullptr, FastTimings());
         ShowDialog(dialog);
         auto* start = Find<QPushButton>(&dialog, "programButton");
         Press(start);

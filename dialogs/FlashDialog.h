@@ -6,18 +6,18 @@
 #include <memory>
 
 #include "comm/Communications.h"
-#include "dialogs/DeviceDlg.h"
+#include "dialogs/DeviceDialog.h"
 
 class CFlashRun;
 class QComboBox;
 
-class CFirmwareDownloadDlg final : public CDeviceDlg {
+class CFlashDialog final : public CDeviceDialog {
     Q_OBJECT
 
 public:
-    explicit CFirmwareDownloadDlg(const QString& softwarePath, QWidget* parent = nullptr,
-                                  const CommTimings& timings = {});
-    ~CFirmwareDownloadDlg() override;
+    explicit CFlashDialog(const QString& softwarePath, QWidget* parent = nullptr,
+                          const CommTimings& timings = {});
+    ~CFlashDialog() override;
 
 private:
     void OnFlash();

@@ -4,18 +4,18 @@
 
 #include "comm/Communications.h"
 #include "config/UnitConfig.h"
-#include "dialogs/DeviceDlg.h"
+#include "dialogs/DeviceDialog.h"
 
 class QComboBox;
 class QLineEdit;
 
-class TestOutputDlg final : public CDeviceDlg {
+class CTestOutputDialog final : public CDeviceDialog {
     Q_OBJECT
 
 public:
     // Offers the channels the record says the unit has.
-    explicit TestOutputDlg(const UnitConfig& config, QWidget* parent = nullptr,
-                           const CommTimings& timings = {});
+    explicit CTestOutputDialog(const UnitConfig& config, QWidget* parent = nullptr,
+                               const CommTimings& timings = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -18,7 +18,7 @@ class QPushButton;
 // A control's label; Alt with its underlined letter, and screen readers, reach the control.
 QLabel* BuddyLabel(const char* text, QWidget* buddy);
 
-class CDeviceDlg : public QDialog {
+class CDeviceDialog : public QDialog {
     Q_OBJECT
 
 public:
@@ -27,7 +27,7 @@ public:
     void reject() override;
 
 protected:
-    explicit CDeviceDlg(QWidget* parent);
+    explicit CDeviceDialog(QWidget* parent);
 
     // Room is kept for `lines` lines; a longer text makes the dialog taller.
     QLabel* MakeStatusLine(const QString& text, int lines = 1);

@@ -1,4 +1,4 @@
-#include "dialogs/ConnectDlg.h"
+#include "dialogs/ConnectDialog.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -21,9 +21,9 @@ constexpr int kCloseAfterReadMs = 1000;
 
 }  // namespace
 
-CConnectDlg::CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent,
-                         const CommTimings& timings)
-    : CDeviceDlg(parent), config(config), readMode(readMode), timings(timings)
+CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* parent,
+                               const CommTimings& timings)
+    : CDeviceDialog(parent), config(config), readMode(readMode), timings(timings)
 {
     setWindowTitle(QStringLiteral("Connect"));
 
@@ -58,7 +58,7 @@ CConnectDlg::CConnectDlg(UnitConfig* config, bool readMode, QWidget* parent,
     layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)), 4, 0, 1, 2);
 }
 
-void CConnectDlg::OnProgram()
+void CConnectDialog::OnProgram()
 {
     // The lists cannot be left without a selection.
     CUnitConnection connection;
@@ -72,7 +72,7 @@ void CConnectDlg::OnProgram()
         StartSend(connection);
 }
 
-void CConnectDlg::StartRead(const CUnitConnection& connection)
+void CConnectDialog::StartRead(const CUnitConnection& connection)
 {
     // Read into a copy: the record changes only together with readSucceeded.
     auto received = std::make_shared<UnitConfig>(*config);
@@ -102,7 +102,7 @@ void CConnectDlg::StartRead(const CUnitConnection& connection)
         });
 }
 
-void CConnectDlg::StartSend(const CUnitConnection& connection)
+void CConnectDialog::StartSend(const CUnitConnection& connection)
 {
     const UnitConfig record = *config;
     const SendOptions options{synchronizeTime->isChecked(), zeroTotalizer->isChecked()};
@@ -123,7 +123,7 @@ void CConnectDlg::StartSend(const CUnitConnection& connection)
         });
 }
 
-void CConnectDlg::ShowFailure(const QString& errorText)
+void CConnectDialog::ShowFailure(const QString& errorText)
 {
     ShowError(errorText);
     SetStatus(QString::fromLatin1(kStatusReady));
