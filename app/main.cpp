@@ -1,9 +1,9 @@
-#include "app/SluiceConfigApp.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv)
 {
-    if (const std::optional<int> status = CSluiceConfigApp::AnswerHelpOrVersion(argc, argv))
+    if (const std::optional<int> status = CApplication::AnswerHelpOrVersion(argc, argv))
         return *status;
-    CSluiceConfigApp app(argc, argv);
+    CApplication app(argc, argv);
     return app.Run();
 }

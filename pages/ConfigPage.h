@@ -1,4 +1,4 @@
-// What every page of the main window's tab control offers.
+// What every page behind the main window's tabs offers.
 //
 // A page edits the main window's one UnitConfig in place through the pointer it is given
 // on construction, and keeps no copy of it. Its constructor builds the controls and ends

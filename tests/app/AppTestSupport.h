@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "app/MyTabCtrl.h"
-#include "app/SluiceConfigDlg.h"
+#include "app/MainWindow.h"
+#include "app/PageTabs.h"
 #include "config/ConfigImage.h"
 #include "pages/ConfigPage.h"
 #include "tests/pages/PageTestSupport.h"
@@ -69,7 +69,7 @@ inline void ShowActive(QWidget& window)
 }
 
 // Chooses a menu item of the main window as the user would, by its text.
-inline void ChooseMenuItem(CSluiceConfigDlg& window, const QString& text)
+inline void ChooseMenuItem(CMainWindow& window, const QString& text)
 {
     for (QAction* action : window.findChildren<QAction*>())
         if (action->text() == text) return action->trigger();
@@ -77,7 +77,7 @@ inline void ChooseMenuItem(CSluiceConfigDlg& window, const QString& text)
 }
 
 // Selects a tab as the user does, with the mouse.
-inline void ClickTab(CMyTabCtrl* tabs, int index)
+inline void ClickTab(CPageTabs* tabs, int index)
 {
     QTabBar* bar = tabs->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());

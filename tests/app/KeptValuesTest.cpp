@@ -17,18 +17,18 @@ constexpr int kGallonsPerMinute = 15;
 constexpr int kMgd = 14;
 constexpr int kSquareInches = 24;
 
-QLineEdit* OutputField(const CSluiceConfigDlg& in, const char* name)
+QLineEdit* OutputField(const CMainWindow& in, const char* name)
 {
     return Find<QLineEdit>(PageOf(in, TabOutput), name);
 }
-QLineEdit* FlowBand(const CSluiceConfigDlg& in)
+QLineEdit* FlowBand(const CMainWindow& in)
 {
     return Labelled<QLineEdit>(Group(PageOf(in, TabSmoothing), "Flow"),
                                "Don't smooth changes over");
 }
-void ChooseFlowUnit(const CSluiceConfigDlg& in, const char* unit)
+void ChooseFlowUnit(const CMainWindow& in, const char* unit)
 {
-    ClickTab(in.TabControl(), TabSite);
+    ClickTab(in.Tabs(), TabSite);
     Choose(Labelled<QComboBox>(Group(PageOf(in, TabSite), "Display Units"), "Flow Units:"), unit);
 }
 
@@ -82,9 +82,9 @@ UnitConfig AwkwardRecord(double near)
 }
 
 // Every alarm rule in use set again as it shows, without an edit.
-void SetEveryRuleAgain(const CSluiceConfigDlg& in)
+void SetEveryRuleAgain(const CMainWindow& in)
 {
-    ClickTab(in.TabControl(), TabAlarms);
+    ClickTab(in.Tabs(), TabAlarms);
     QWidget* alarms = PageOf(in, TabAlarms);
     for (int slot = 0; slot < 8; ++slot) {
         const AlarmRule rule = in.Config().alarmRule[slot];
@@ -116,16 +116,16 @@ TEST_F(WholeProgram, ADisplayUnitChangeNeverRescalesAValueNobodyTyped)
                                            {Send, Send},
                                            {ToOutput, Save, ToSmoothing, Save, Send}};
     for (const std::vector<Step>& steps : sequences) {
-        CSluiceConfigDlg program;
+        CMainWindow program;
         ShowActive(program);
         ChooseFlowUnit(program, "Gallons per minute");
         for (std::size_t i = 0; i < steps.size(); ++i) {
             switch (steps[i]) {
                 case Save: SaveWithKeys(program, Path("units.cfg")); break;
                 case Send: ChooseMenuItem(program, "&Send Configuration..."); break;
-                case ToCommunication: ClickTab(program.TabControl(), TabCommunication); break;
-                case ToOutput: ClickTab(program.TabControl(), TabOutput); break;
-                case ToSmoothing: ClickTab(program.TabControl(), TabSmoothing); break;
+                case ToCommunication: ClickTab(program.Tabs(), TabCommunication); break;
+                case ToOutput: ClickTab(program.Tabs(), TabOutput); break;
+                case ToSmoothing: ClickTab(program.Tabs(), TabSmoothing); break;
             }
             const UnitConfig& record = program.Config();
             EXPECT_EQ(Value(record.analogChannel[0].at20mA), k100Mgd) << "sequence " << steps[0];
@@ -177,7 +177,7 @@ TEST_F(WholeProgram, OpenThenSaveWritesTheFileAsItWasAtEveryDisplayPrecision)
         const std::int32_t flow = record.analogChannel[0].at20mA;
         EXPECT_NE(Base(ReadDecimal(FormatValue(ToDisplayUnits(flow, kMgd))), kMgd), flow);
         WriteFile(Path("awkward.cfg"), ImageOf(record));
-        CSluiceConfigDlg program;
+        CMainWindow program;
         ShowActive(program);
         prompts.fileAnswers = {Path("awkward.cfg")};
         QTest::keyClick(&program, Qt::Key_O, Qt::ControlModifier);
@@ -185,7 +185,7 @@ TEST_F(WholeProgram, OpenThenSaveWritesTheFileAsItWasAtEveryDisplayPrecision)
         EXPECT_EQ(ReadFile(Path("saved.cfg")), ImageOf(record)) << "at " << near;
 
         // Every page visited and every rule set again as it shows: still nothing changes.
-        for (int tab = kTabCount - 1; tab >= 0; --tab) ClickTab(program.TabControl(), tab);
+        for (int tab = kTabCount - 1; tab >= 0; --tab) ClickTab(program.Tabs(), tab);
         SetEveryRuleAgain(program);
         SaveWithKeys(program, Path("again.cfg"));
         EXPECT_EQ(Differences(program.Config(), record), Offsets{}) << "at " << near;
@@ -213,15 +213,15 @@ TEST_F(WholeProgram, TheAlternateModbusPortLeavesInstrument2InactiveWhereverTheR
     for (int tab = 0; tab < kTabCount; ++tab) {
         for (const auto& [send, untick] :
              {std::pair(false, false), std::pair(true, false), std::pair(false, true)}) {
-            CSluiceConfigDlg program;
+            CMainWindow program;
             ShowActive(program);
-            ClickTab(program.TabControl(), TabSite);
+            ClickTab(program.Tabs(), TabSite);
             Choose(Labelled<QComboBox>(Group(PageOf(program, TabSite), "Instrument 2"), "Type:"),
                    "KESTREL");
-            ClickTab(program.TabControl(), TabOutput);
+            ClickTab(program.Tabs(), TabOutput);
             Press(Find<QCheckBox>(PageOf(program, TabOutput), "alternatePort"));
             if (untick) Press(Find<QCheckBox>(PageOf(program, TabOutput), "alternatePort"));
-            ClickTab(program.TabControl(), tab);
+            ClickTab(program.Tabs(), tab);
             if (send)
                 ChooseMenuItem(program, "&Send Configuration...");
             else

@@ -63,7 +63,7 @@ TEST_F(WholeProgram, CtrlTabAndCtrlPageKeysTurnThePagesFromAnywhereAndChangeNoLi
         {"Ctrl+Tab", TabOutput},           {"Ctrl+PgUp", TabAlarms}};
     for (const auto& [key, tab] : steps) {
         PressKey(QKeySequence(key));
-        EXPECT_EQ(window.TabControl()->currentIndex(), tab) << key << " to tab " << tab;
+        EXPECT_EQ(window.Tabs()->currentIndex(), tab) << key << " to tab " << tab;
         EXPECT_TRUE(HasFocusWithin(Page(tab))) << key << " to tab " << tab;
     }
     EXPECT_EQ(Differences(window.Config(), record), Offsets{});

@@ -26,7 +26,7 @@ protected:
 
     CFakePage* Page(ConfigTab tab) const
     {
-        return static_cast<CFakePage*>(window.TabControl()->Page(tab));
+        return static_cast<CFakePage*>(window.Tabs()->Page(tab));
     }
     QString PathOf(const char* name) const { return folder.filePath(name); }
 
@@ -43,7 +43,7 @@ protected:
     QTemporaryDir folder;
     Log log;
     CScriptedPrompts prompts;
-    CSluiceConfigDlg window{FakePages(log)};
+    CMainWindow window{FakePages(log)};
 };
 
 }  // namespace
@@ -59,7 +59,7 @@ TEST_F(MainWindow, StartsWithDefaultsTitleMenusAndTabsAndClosesOnEscapeOnly)
             if (!item->isSeparator())
                 shown << "  " + item->text() + " " + item->shortcut().toString();
     }
-    for (int i = 0; i < kTabCount; ++i) shown << "tab " + window.TabControl()->tabText(i);
+    for (int i = 0; i < kTabCount; ++i) shown << "tab " + window.Tabs()->tabText(i);
     EXPECT_EQ(shown, (QStringList{
                          "Weirlink  Configuration", "&File", "  &Open Configuration... Ctrl+O",
                          "  &Save Configuration... Ctrl+S", "  E&xit Ctrl+Q", "&Program",
@@ -86,7 +86,7 @@ TEST_F(MainWindow, ChangingTabStoresThePageLeftThenLoadsAndFocusesThePageEntered
     };
     for (const auto& [tab, calls] : steps) {
         log.clear();
-        ClickTab(window.TabControl(), tab);
+        ClickTab(window.Tabs(), tab);
         EXPECT_EQ(log, calls) << "to tab " << tab;
         EXPECT_EQ(QApplication::focusWidget(), Page(tab)->edit) << "to tab " << tab;
     }

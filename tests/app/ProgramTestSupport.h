@@ -12,13 +12,13 @@
 
 using Shown = std::vector<std::vector<std::string>>;
 
-inline QWidget* PageOf(const CSluiceConfigDlg& window, ConfigTab tab)
+inline QWidget* PageOf(const CMainWindow& window, ConfigTab tab)
 {
-    return window.TabControl()->Page(tab);
+    return window.Tabs()->Page(tab);
 }
 
 // The title the window manager shows: Qt's "[*]" becomes "*" while the window is modified.
-inline QString ShownTitle(const CSluiceConfigDlg& window)
+inline QString ShownTitle(const CMainWindow& window)
 {
     return window.windowHandle() ? window.windowHandle()->title() : QString();
 }
@@ -28,7 +28,7 @@ protected:
     WholeProgram() { ShowActive(window); }
 
     QWidget* Page(ConfigTab tab) const { return PageOf(window, tab); }
-    void GoTo(ConfigTab tab) const { ClickTab(window.TabControl(), tab); }
+    void GoTo(ConfigTab tab) const { ClickTab(window.Tabs(), tab); }
     QComboBox* SiteList(const char* group, const char* label) const
     {
         return Labelled<QComboBox>(Group(Page(TabSite), group), label);
@@ -37,7 +37,7 @@ protected:
 
     // "Save Configuration..." with Ctrl+S, answered with the path. The window is made active
     // first, as it is again for a user when a dialog closes.
-    void SaveWithKeys(CSluiceConfigDlg& in, const QString& path)
+    void SaveWithKeys(CMainWindow& in, const QString& path)
     {
         ShowActive(in);
         prompts.fileAnswers = {path};
@@ -47,12 +47,12 @@ protected:
     // What every page shows, each visited in tab order as the user would: every control's
     // text, choice, tick and position, and whether it is enabled. The Alarms page's controls
     // show the rule of the selected line, so every line is clicked in turn.
-    static Shown EveryPageShows(CSluiceConfigDlg& in)
+    static Shown EveryPageShows(CMainWindow& in)
     {
         Shown pages(kTabCount);
         for (int tab = 0; tab < kTabCount; ++tab) {
-            ClickTab(in.TabControl(), tab);
-            QWidget* page = in.TabControl()->Page(ConfigTab(tab));
+            ClickTab(in.Tabs(), tab);
+            QWidget* page = in.Tabs()->Page(ConfigTab(tab));
             auto* rules = page->findChild<QListWidget*>("rules");
             for (int line = 0; line < (rules ? rules->count() : 1); ++line) {
                 if (rules) ClickLine(rules, line);
@@ -71,7 +71,7 @@ protected:
     }
 
     // Works the Connect dialog that the menu item opens, COM 1 at the offered rate.
-    void RunConnect(CSluiceConfigDlg& from, const char* item)
+    void RunConnect(CMainWindow& from, const char* item)
     {
         prompts.dialogDriver = [&](QDialog& dialog) {
             RunToEnd(dialog, statuses);
@@ -84,5 +84,5 @@ protected:
 
     QTemporaryDir folder;
     QStringList statuses;
-    CSluiceConfigDlg window;
+    CMainWindow window;
 };

@@ -12,7 +12,7 @@ using Choice = CUserPrompts::UnsavedChoice;
 // The ways the record can be lost.
 enum Leave { ExitItem, CtrlQ, CloseBox, EscapeOnTabs, Open, Read };
 
-QLineEdit* SiteName(const CSluiceConfigDlg& in)
+QLineEdit* SiteName(const CMainWindow& in)
 {
     return Labelled<QLineEdit>(PageOf(in, TabSite), "Site Name:");
 }
@@ -49,7 +49,7 @@ TEST_F(WholeProgram, EveryWayOutAndEveryReplacementAsksFirstWhileThereAreChanges
             const bool goesOn = answer.choices.empty() || answer.choices[0] == Choice::Discard ||
                                 !answer.savePath.isEmpty();
             const bool ends = leave != Open && leave != Read;
-            CSluiceConfigDlg program;
+            CMainWindow program;
             ShowActive(program);
             if (answer.edited) Type(SiteName(program), "Edited");
             prompts.unsavedQuestions = 0;
@@ -65,8 +65,8 @@ TEST_F(WholeProgram, EveryWayOutAndEveryReplacementAsksFirstWhileThereAreChanges
                 case CtrlQ: QTest::keyClick(&program, Qt::Key_Q, Qt::ControlModifier); break;
                 case CloseBox: program.close(); break;
                 case EscapeOnTabs:
-                    program.TabControl()->tabBar()->setFocus();
-                    QTest::keyClick(program.TabControl()->tabBar(), Qt::Key_Escape);
+                    program.Tabs()->tabBar()->setFocus();
+                    QTest::keyClick(program.Tabs()->tabBar(), Qt::Key_Escape);
                     break;
                 case Open: ChooseMenuItem(program, "&Open Configuration..."); break;
                 case Read: RunConnect(program, "&Read Configuration..."); break;

@@ -69,7 +69,7 @@ TEST_F(WholeProgram, EditsOnEveryPageAreSavedSentAndReadBackIntoANewWindowAsShow
     EXPECT_EQ(Differences(window.Config(), sent), Offsets{}) << "visiting the pages changed it";
 
     // A technician at another computer reads the unit into a program just started.
-    CSluiceConfigDlg second;
+    CMainWindow second;
     ShowActive(second);
     RunConnect(second, "&Read Configuration...");
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/SluiceConfigDlg.h"
+#include "app/MainWindow.h"
 #include "dialogs/ConnectDialog.h"
 #include "dialogs/FlashDialog.h"
 #include "dialogs/TestOutputDialog.h"
@@ -42,10 +42,10 @@ int main(int argc, char** argv)
         saved = saved && written;
         window.hide();
     };
-    CSluiceConfigDlg window;
+    CMainWindow window;
     for (int tab = 0; tab < kTabCount; ++tab) {
-        window.TabControl()->setCurrentIndex(tab);
-        save(window, "main-" + window.TabControl()->tabText(tab).toLower());
+        window.Tabs()->setCurrentIndex(tab);
+        save(window, "main-" + window.Tabs()->tabText(tab).toLower());
     }
     UnitConfig config = window.Config();
     CConnectDialog read(&config, /*readMode=*/true);

@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <optional>
 
-class CSluiceConfigApp : public QApplication {
+class CApplication : public QApplication {
     Q_OBJECT
 
 public:
-    CSluiceConfigApp(int& argc, char** argv);
+    CApplication(int& argc, char** argv);
 
     // --help and --version, answered on stdout before any application object exists, so
     // that they need no display. Returns the exit status when one of them was asked for.

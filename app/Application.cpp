@@ -1,10 +1,10 @@
-#include "app/SluiceConfigApp.h"
+#include "app/Application.h"
 
 #include <QCommandLineParser>
 #include <cstdio>
 
+#include "app/MainWindow.h"
 #include "app/ProgramIcon.h"
-#include "app/SluiceConfigDlg.h"
 #include "config/Version.h"
 
 namespace {
@@ -14,7 +14,7 @@ const QString kDesktopName = QStringLiteral("weirlink-config");
 
 }  // namespace
 
-std::optional<int> CSluiceConfigApp::AnswerHelpOrVersion(int argc, char** argv)
+std::optional<int> CApplication::AnswerHelpOrVersion(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -51,7 +51,7 @@ std::optional<int> CSluiceConfigApp::AnswerHelpOrVersion(int argc, char** argv)
     return std::nullopt;
 }
 
-CSluiceConfigApp::CSluiceConfigApp(int& argc, char** argv) : QApplication(argc, argv)
+CApplication::CApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     // The name ties the windows to the installed desktop entry and its icon. No display
     // name: Qt would append it to every window title.
@@ -61,9 +61,9 @@ CSluiceConfigApp::CSluiceConfigApp(int& argc, char** argv) : QApplication(argc, 
     setWindowIcon(ProgramIcon());
 }
 
-int CSluiceConfigApp::Run()
+int CApplication::Run()
 {
-    CSluiceConfigDlg mainWindow;
+    CMainWindow mainWindow;
     connect(&mainWindow, &QDialog::finished, this, &QCoreApplication::quit);
     mainWindow.show();
     return exec();

@@ -1,4 +1,4 @@
-#include "app/SluiceConfigDlg.h"
+#include "app/MainWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/AboutDlg.h"
+#include "app/AboutBox.h"
 #include "app/ProgramIcon.h"
 #include "config/ConfigFile.h"
 #include "dialogs/ConnectDialog.h"
@@ -32,7 +32,7 @@ std::string LocalPath(const QString& path)
 
 }  // namespace
 
-CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent) : QDialog(parent)
+CMainWindow::CMainWindow(const PageFactory& makePage, QWidget* parent) : QDialog(parent)
 {
     // A main window rather than a dialog box: it has a taskbar entry and can be minimised,
     // but its size is fixed by the pages.
@@ -43,8 +43,8 @@ CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent)
 
     // The pages load themselves from the record while they are made.
     SetDefaults(config);
-    tabs = new CMyTabCtrl(&config, makePage);
-    connect(tabs, &CMyTabCtrl::Edited, this, &CSluiceConfigDlg::UpdateTitle);
+    tabs = new CPageTabs(&config, makePage);
+    connect(tabs, &CPageTabs::Edited, this, &CMainWindow::UpdateTitle);
     RecordLoaded({});
 
     auto* layout = new QVBoxLayout(this);
@@ -53,34 +53,34 @@ CSluiceConfigDlg::CSluiceConfigDlg(const PageFactory& makePage, QWidget* parent)
     layout->addWidget(tabs);
 }
 
-QMenuBar* CSluiceConfigDlg::CreateMenus()
+QMenuBar* CMainWindow::CreateMenus()
 {
     auto* bar = new QMenuBar(this);
-    auto add = [this](QMenu* menu, const char* text, void (CSluiceConfigDlg::*handler)(),
+    auto add = [this](QMenu* menu, const char* text, void (CMainWindow::*handler)(),
                       const QKeySequence& key = {}) {
         QAction* action = menu->addAction(QString::fromLatin1(text), this, handler);
         action->setShortcut(key);
     };
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    add(file, "&Open Configuration...", &CSluiceConfigDlg::OnFileOpen, QKeySequence::Open);
-    add(file, "&Save Configuration...", &CSluiceConfigDlg::OnFileSave, QKeySequence::Save);
+    add(file, "&Open Configuration...", &CMainWindow::OnFileOpen, QKeySequence::Open);
+    add(file, "&Save Configuration...", &CMainWindow::OnFileSave, QKeySequence::Save);
     file->addSeparator();
-    add(file, "E&xit", &CSluiceConfigDlg::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    add(file, "E&xit", &CMainWindow::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* program = bar->addMenu(QStringLiteral("&Program"));
-    add(program, "&Send Configuration...", &CSluiceConfigDlg::OnSendConfiguration);
-    add(program, "&Read Configuration...", &CSluiceConfigDlg::OnReadConfiguration);
+    add(program, "&Send Configuration...", &CMainWindow::OnSendConfiguration);
+    add(program, "&Read Configuration...", &CMainWindow::OnReadConfiguration);
 
     QMenu* software = bar->addMenu(QStringLiteral("&Software"));
-    add(software, "&Flash Software", &CSluiceConfigDlg::OnFlashSoftware);
+    add(software, "&Flash Software", &CMainWindow::OnFlashSoftware);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    add(help, "&About Weirlink Config...", &CSluiceConfigDlg::OnAbout);
+    add(help, "&About Weirlink Config...", &CMainWindow::OnAbout);
     return bar;
 }
 
-void CSluiceConfigDlg::keyPressEvent(QKeyEvent* event)
+void CMainWindow::keyPressEvent(QKeyEvent* event)
 {
     // Enter must not act on the window; Escape closes it through QDialog.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -90,12 +90,12 @@ void CSluiceConfigDlg::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void CSluiceConfigDlg::reject()
+void CMainWindow::reject()
 {
     if (MayReplaceRecord()) QDialog::reject();
 }
 
-void CSluiceConfigDlg::OnFileOpen()
+void CMainWindow::OnFileOpen()
 {
     if (!MayReplaceRecord()) return;
     // No store first: on success every page shows the file, on failure every page
@@ -111,12 +111,12 @@ void CSluiceConfigDlg::OnFileOpen()
     RecordLoaded(path);
 }
 
-void CSluiceConfigDlg::OnFileSave()
+void CMainWindow::OnFileSave()
 {
     SaveConfiguration();
 }
 
-bool CSluiceConfigDlg::SaveConfiguration()
+bool CMainWindow::SaveConfiguration()
 {
     tabs->StorePages();
     UpdateTitle();
@@ -133,7 +133,7 @@ bool CSluiceConfigDlg::SaveConfiguration()
     return true;
 }
 
-bool CSluiceConfigDlg::MayReplaceRecord()
+bool CMainWindow::MayReplaceRecord()
 {
     if (!HasUnsavedChanges()) return true;
     switch (UserPrompts().AskToSaveChanges(this)) {
@@ -144,7 +144,7 @@ bool CSluiceConfigDlg::MayReplaceRecord()
     return false;
 }
 
-void CSluiceConfigDlg::RecordLoaded(const QString& file)
+void CMainWindow::RecordLoaded(const QString& file)
 {
     // A store applies the pages' own rules, such as the area unit that goes with the flow
     // unit; without it the first store after a load would count as a change.
@@ -152,7 +152,7 @@ void CSluiceConfigDlg::RecordLoaded(const QString& file)
     SetUnchanged(file);
 }
 
-void CSluiceConfigDlg::SetUnchanged(const QString& file)
+void CMainWindow::SetUnchanged(const QString& file)
 {
     unchangedConfig = config;
     currentFile = file;
@@ -160,14 +160,14 @@ void CSluiceConfigDlg::SetUnchanged(const QString& file)
     UpdateTitle();
 }
 
-bool CSluiceConfigDlg::HasUnsavedChanges() const
+bool CMainWindow::HasUnsavedChanges() const
 {
     // The record always holds what the pages show: the page shown stores every change the
     // user makes, and a page stores when it is left.
     return std::memcmp(&config, &unchangedConfig, sizeof config) != 0;
 }
 
-void CSluiceConfigDlg::UpdateTitle()
+void CMainWindow::UpdateTitle()
 {
     // Qt shows "[*]" as its marker while the window is modified, and as nothing otherwise.
     if (currentFile.isEmpty()) {
@@ -179,7 +179,7 @@ void CSluiceConfigDlg::UpdateTitle()
     setWindowModified(HasUnsavedChanges());
 }
 
-void CSluiceConfigDlg::OnSendConfiguration()
+void CMainWindow::OnSendConfiguration()
 {
     tabs->StorePages();
     UpdateTitle();
@@ -190,7 +190,7 @@ void CSluiceConfigDlg::OnSendConfiguration()
     RunSendDialog();
 }
 
-void CSluiceConfigDlg::OnReadConfiguration()
+void CMainWindow::OnReadConfiguration()
 {
     if (!MayReplaceRecord()) return;
     // A failed read leaves the record as it was, so edits still on a page stay valid. A
@@ -201,31 +201,31 @@ void CSluiceConfigDlg::OnReadConfiguration()
     }
 }
 
-void CSluiceConfigDlg::OnFlashSoftware()
+void CMainWindow::OnFlashSoftware()
 {
     const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kSoftwareFileFilter);
     if (!path.isEmpty()) RunFlashDialog(path);
 }
 
-void CSluiceConfigDlg::OnAbout()
+void CMainWindow::OnAbout()
 {
-    CAboutDlg(this).exec();
+    CAboutBox(this).exec();
 }
 
-void CSluiceConfigDlg::RunSendDialog()
+void CMainWindow::RunSendDialog()
 {
     CConnectDialog dialog(&config, /*readMode=*/false, this);
     UserPrompts().RunDialog(dialog);
 }
 
-bool CSluiceConfigDlg::RunReadDialog()
+bool CMainWindow::RunReadDialog()
 {
     CConnectDialog dialog(&config, /*readMode=*/true, this);
     UserPrompts().RunDialog(dialog);
     return dialog.ReadSucceeded();
 }
 
-void CSluiceConfigDlg::RunFlashDialog(const QString& softwarePath)
+void CMainWindow::RunFlashDialog(const QString& softwarePath)
 {
     // Not tied to the main window: the record plays no part in a flash.
     CFlashDialog dialog(softwarePath);

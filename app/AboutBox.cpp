@@ -1,4 +1,4 @@
-#include "app/AboutDlg.h"
+#include "app/AboutBox.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include "app/ProgramIcon.h"
 #include "config/Version.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Weirlink Config"));
 

@@ -1,4 +1,4 @@
-// The main window's tab control: one page per tab, and the rules that a page stores its
+// The main window's page tabs: one page per tab, and the rules that a page stores its
 // controls when it is left and as soon as the user changes one of them, and loads the record
 // when it is entered.
 #pragma once
@@ -28,12 +28,12 @@ using PageFactory = std::function<CConfigPage*(ConfigTab tab, UnitConfig* config
 // The program's own five pages.
 CConfigPage* MakeConfigPage(ConfigTab tab, UnitConfig* config);
 
-class CMyTabCtrl : public QTabWidget {
+class CPageTabs : public QTabWidget {
     Q_OBJECT
 
 public:
     // Makes the pages in tab order and shows the first. The record outlives the control.
-    CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget* parent = nullptr);
+    CPageTabs(UnitConfig* config, const PageFactory& makePage, QWidget* parent = nullptr);
 
     CConfigPage* Page(ConfigTab tab) const { return pages[tab]; }
 
@@ -45,7 +45,7 @@ signals:
     void Edited();
 
 private:
-    void OnSelChange(int index);
+    void OnTabChanged(int index);
     // Ctrl+Tab and Ctrl+PgDown turn to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to the one
     // before, from anywhere in the window.
     void AddPageKeys();

@@ -1,4 +1,4 @@
-#include "app/MyTabCtrl.h"
+#include "app/PageTabs.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -39,7 +39,7 @@ CConfigPage* MakeConfigPage(ConfigTab tab, UnitConfig* config)
     return nullptr;
 }
 
-CMyTabCtrl::CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget* parent)
+CPageTabs::CPageTabs(UnitConfig* config, const PageFactory& makePage, QWidget* parent)
     : QTabWidget(parent)
 {
     // Every tab stays in sight: the window takes the width the tab titles need.
@@ -50,11 +50,11 @@ CMyTabCtrl::CMyTabCtrl(UnitConfig* config, const PageFactory& makePage, QWidget*
         WatchEdits(pages[tab]);
     }
     setCurrentIndex(TabSite);
-    connect(this, &QTabWidget::currentChanged, this, &CMyTabCtrl::OnSelChange);
+    connect(this, &QTabWidget::currentChanged, this, &CPageTabs::OnTabChanged);
     AddPageKeys();
 }
 
-void CMyTabCtrl::AddPageKeys()
+void CPageTabs::AddPageKeys()
 {
     // Shortcuts come before the control with the focus: a drop-down would otherwise take
     // Ctrl+PgDown as a step through its own entries.
@@ -72,23 +72,23 @@ void CMyTabCtrl::AddPageKeys()
     }
 }
 
-void CMyTabCtrl::TurnPage(int step)
+void CPageTabs::TurnPage(int step)
 {
     // Round from the last page to the first, as tab controls do.
     setCurrentIndex((currentIndex() + step + count()) % count());
 }
 
-void CMyTabCtrl::StorePages()
+void CPageTabs::StorePages()
 {
     for (ConfigTab tab : kStoreOrder) pages[tab]->StoreToConfig();
 }
 
-void CMyTabCtrl::ReloadPages()
+void CPageTabs::ReloadPages()
 {
     for (ConfigTab tab : kReloadOrder) pages[tab]->LoadFromConfig();
 }
 
-void CMyTabCtrl::WatchEdits(CConfigPage* page)
+void CPageTabs::WatchEdits(CConfigPage* page)
 {
     // Connected after the page's own handlers, so that they have run when the page stores.
     // Loads set controls without these signals: sliders are set with their signals blocked.
@@ -105,7 +105,7 @@ void CMyTabCtrl::WatchEdits(CConfigPage* page)
         connect(count, &CCountField::Stepped, this, edited);
 }
 
-void CMyTabCtrl::OnPageEdited()
+void CPageTabs::OnPageEdited()
 {
     // Only the page shown can be edited, and the others stored when they were left: the
     // record holds what the user sees, and the window can tell at once whether it differs
@@ -119,7 +119,7 @@ void CMyTabCtrl::OnPageEdited()
     emit Edited();
 }
 
-void CMyTabCtrl::OnSelChange(int index)
+void CPageTabs::OnTabChanged(int index)
 {
     if (index == current) return;
     // Storing before loading lets the page entered show what the page left has just

@@ -4,21 +4,20 @@
 
 #include <QDialog>
 
-#include "app/MyTabCtrl.h"
+#include "app/PageTabs.h"
 #include "config/UnitConfig.h"
 
 class QMenuBar;
 
-class CSluiceConfigDlg : public QDialog {
+class CMainWindow : public QDialog {
     Q_OBJECT
 
 public:
     // Starts from the factory defaults; the pages come from makePage.
-    explicit CSluiceConfigDlg(const PageFactory& makePage = MakeConfigPage,
-                              QWidget* parent = nullptr);
+    explicit CMainWindow(const PageFactory& makePage = MakeConfigPage, QWidget* parent = nullptr);
 
     const UnitConfig& Config() const { return config; }
-    CMyTabCtrl* TabControl() const { return tabs; }
+    CPageTabs* Tabs() const { return tabs; }
 
     // Exit, Ctrl+Q, the close box and Escape all end here: the window closes once changes
     // that were not saved have been saved or given up.
@@ -57,7 +56,7 @@ private:
     void RunFlashDialog(const QString& softwarePath);
 
     UnitConfig config{};
-    CMyTabCtrl* tabs = nullptr;
+    CPageTabs* tabs = nullptr;
 
     // The record as last opened, saved or read, or as at start.
     UnitConfig unchangedConfig{};
