@@ -34,7 +34,6 @@ CConfigPage* MakeConfigPage(ConfigTab tab, UnitConfig* config)
         case TabAlarms: return new CAlarmsPage(config);
         case TabOutput: return new COutputPage(config);
         case TabSmoothing: return new CSmoothingPage(config);
-        case kTabCount: break;
     }
     return nullptr;
 }

@@ -11,7 +11,8 @@
 
 class CConfigPage;
 
-enum ConfigTab : int { TabSite, TabCommunication, TabAlarms, TabOutput, TabSmoothing, kTabCount };
+enum ConfigTab : int { TabSite, TabCommunication, TabAlarms, TabOutput, TabSmoothing };
+inline constexpr int kTabCount = TabSmoothing + 1;
 
 // The pages that copy their controls into the record, in the order a save or a send stores
 // them. The Alarms page writes the record as its buttons are used and is not among them.

@@ -80,7 +80,7 @@ CAlarmsPage::ConditionRow CAlarmsPage::AddConditionRow(QGridLayout* grid, int ro
                   {condition.compare, name + "Compare"},
                   {condition.threshold, name + "Threshold"},
                   {condition.units, name + "Units"}});
-    FillQuantityList(condition.quantity, alarmQuantities);
+    FillQuantityList(condition.quantity, kAlarmQuantities);
 
     grid->addWidget(LabelFor(QStringLiteral("Condition &%1:").arg(number), condition.instrument),
                     row, 0);
@@ -348,7 +348,7 @@ void CAlarmsPage::ShowCondition(const ConditionRow& row, int instrument, int dat
                                 std::int32_t threshold)
 {
     SelectListIndex(row.instrument, instrument);
-    SelectQuantity(row.quantity, alarmQuantities, dataType);
+    SelectQuantity(row.quantity, kAlarmQuantities, dataType);
     // Codes without an entry (0 or above 5, from a file) show no comparison.
     SelectListIndex(row.compare, compare - 1);
     // In the unit of the quantity as stored; the units label follows the list.
@@ -357,7 +357,7 @@ void CAlarmsPage::ShowCondition(const ConditionRow& row, int instrument, int dat
 
 int CAlarmsPage::DataTypeAt(const ConditionRow& row) const
 {
-    return SelectedQuantity(row.quantity, alarmQuantities);
+    return SelectedQuantity(row.quantity, kAlarmQuantities);
 }
 
 int CAlarmsPage::DisplayUnitOf(int dataType) const

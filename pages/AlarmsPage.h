@@ -28,7 +28,7 @@ public:
 
 private:
     // The quantities a condition can watch, in list order.
-    static constexpr std::array<std::uint8_t, 23> alarmQuantities = {
+    static constexpr std::array<std::uint8_t, 23> kAlarmQuantities = {
         1, 4, 6, 8, 11, 12, 15, 16, 18, 19, 20, 21, 23, 24, 27, 28, 29, 30, 38, 39, 40, 41, 42};
 
     // The controls of one condition, "Condition 1:" or "Condition 2:".

@@ -77,7 +77,7 @@ QWidget* COutputPage::BuildAnalogOutput()
                NewUnitsLabel(),
                new CValueEdit,
                NewUnitsLabel()};
-        FillQuantityList(row.quantity, outputQuantities);
+        FillQuantityList(row.quantity, kOutputQuantities);
         const QString name = QStringLiteral("channel%1").arg(i + 1);
         NameControls({{row.enabled, name},
                       {row.instrument, name + "Instrument"},
@@ -165,7 +165,7 @@ void COutputPage::LoadFromConfig()
         const AnalogChannel channel = config->analogChannel[i];
         // An instrument the list does not offer (from a file) shows none, and is kept.
         SelectListIndex(row.instrument, channel.instrument);
-        SelectQuantity(row.quantity, outputQuantities, channel.dataType);
+        SelectQuantity(row.quantity, kOutputQuantities, channel.dataType);
         row.enabled->setChecked(channel.enabled != 0 && ChannelPresent(i));
         const int unit = DisplayUnitOf(*config, channel.dataType);
         row.at4mA->ShowValue(channel.at4mA, unit);
@@ -197,7 +197,7 @@ void COutputPage::StoreToConfig()
         channel.instrument =
             static_cast<std::uint8_t>(SelectedIndexOr(row.instrument, channel.instrument));
         channel.dataType =
-            static_cast<std::uint8_t>(SelectedQuantity(row.quantity, outputQuantities));
+            static_cast<std::uint8_t>(SelectedQuantity(row.quantity, kOutputQuantities));
         // A number is read in the unit its label shows: the one of the quantity now chosen,
         // whatever it was typed for, and the one the page was loaded with, whatever the Site
         // page chose since.
@@ -229,7 +229,7 @@ void COutputPage::UpdateEnabling()
             control->setEnabled(on);
         // The averaged and summed quantities belong to no single instrument.
         row.instrument->setEnabled(
-            on && !IsCombinedDataType(SelectedQuantity(row.quantity, outputQuantities)));
+            on && !IsCombinedDataType(SelectedQuantity(row.quantity, kOutputQuantities)));
     }
 
     modbusSettings->setEnabled(!analog || alternatePort->isChecked());
@@ -240,7 +240,7 @@ void COutputPage::UpdateEnabling()
 void COutputPage::ShowUnitLabels(int channel)
 {
     const ChannelRow& row = channels[channel];
-    const int unit = DisplayUnitOf(*config, SelectedQuantity(row.quantity, outputQuantities));
+    const int unit = DisplayUnitOf(*config, SelectedQuantity(row.quantity, kOutputQuantities));
     const QString text = Latin1(UnitAbbreviation(unit));
     row.units4mA->setText(text);
     row.units20mA->setText(text);

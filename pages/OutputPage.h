@@ -24,7 +24,7 @@ public:
 
 private:
     // The quantities an analog channel can carry, in list order.
-    static constexpr std::array<std::uint8_t, 17> outputQuantities = {
+    static constexpr std::array<std::uint8_t, 17> kOutputQuantities = {
         1, 4, 6, 11, 12, 15, 16, 18, 19, 20, 21, 23, 38, 39, 40, 41, 42};
 
     // The controls of one analog channel, "Channel 1" .. "Channel 4".
