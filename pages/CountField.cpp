@@ -89,12 +89,14 @@ void CClearCountRow::ShowCount(std::uint8_t count)
     field->SetArrowsEnabled(on);
 }
 
-std::uint8_t CClearCountRow::ReadCount() const
+std::uint8_t CClearCountRow::ReadCount()
 {
-    return FieldIntegerAs<std::uint8_t>(field->Text());
+    const auto count = FieldIntegerAs<std::uint8_t>(field->Text());
+    if (count != 0) lastCount = count;
+    return count;
 }
 
-bool CClearCountRow::IsTicked() const
+std::uint8_t CClearCountRow::ClickedCount() const
 {
-    return box->isChecked();
+    return box->isChecked() ? lastCount : 0;
 }

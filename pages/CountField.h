@@ -55,9 +55,12 @@ public:
     // Ticks the box, shows the count and enables the arrows for a count other than 0;
     // otherwise clears the box, shows offText and disables the arrows.
     void ShowCount(std::uint8_t count);
-    // The count at the start of the field's text; offText reads as 0.
-    std::uint8_t ReadCount() const;
-    bool IsTicked() const;
+    // The count at the start of the field's text, for the record; offText reads as 0. A count
+    // other than 0 is remembered, to be offered again when the box is ticked.
+    std::uint8_t ReadCount();
+    // The count the box asks for once the user clicked it: the last count other than 0 when
+    // it is now ticked, 0 when it is cleared.
+    std::uint8_t ClickedCount() const;
 
     QCheckBox* Box() const { return box; }
     CCountField* Field() const { return field; }
@@ -71,4 +74,7 @@ private:
     QCheckBox* box;
     CCountField* field;
     QString offText;
+    // Offered at the first tick of a box that was cleared from the start. Not part of the
+    // record.
+    std::uint8_t lastCount = 3;
 };

@@ -308,7 +308,6 @@ void CSitePage::StoreToConfig()
     }
 
     config->timeoutClearCount = clearAllData->ReadCount();
-    if (config->timeoutClearCount != 0) lastTimeoutClearCount = config->timeoutClearCount;
 
     if (const int mode = totalizerMode->checkedId(); mode >= 0)
         config->totalizerMode = static_cast<std::uint8_t>(mode);
@@ -324,9 +323,8 @@ void CSitePage::OnTimeoutClicked(int instrument)
 
 void CSitePage::OnClearAllDataClicked()
 {
-    StoreChangeLoad([this](UnitConfig& record) {
-        record.timeoutClearCount = clearAllData->IsTicked() ? lastTimeoutClearCount : 0;
-    });
+    StoreChangeLoad(
+        [this](UnitConfig& record) { record.timeoutClearCount = clearAllData->ClickedCount(); });
 }
 
 void CSitePage::OnClearCountStepped(int direction)

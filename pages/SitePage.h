@@ -57,6 +57,4 @@ private:
     // The last valid time-out seen in an instrument's field when its box was cleared,
     // offered again when the box is ticked. Not part of the record.
     std::array<std::int16_t, 3> lastTimeout = {1800, 1800, 1800};
-    // The last count other than 0 in "Clear all data if", offered again when it is ticked.
-    std::uint8_t lastTimeoutClearCount = 3;
 };

@@ -201,13 +201,12 @@ void CSmoothingPage::StoreToConfig()
     config->lcdShowSmoothed = showSmoothed->isChecked() ? 1 : 0;
 
     config->badReadingClearCount = clearSmoothed->ReadCount();
-    if (config->badReadingClearCount != 0) lastBadReadingClearCount = config->badReadingClearCount;
 }
 
 void CSmoothingPage::OnClearSmoothedClicked()
 {
     StoreChangeLoad([this](UnitConfig& record) {
-        record.badReadingClearCount = clearSmoothed->IsTicked() ? lastBadReadingClearCount : 0;
+        record.badReadingClearCount = clearSmoothed->ClickedCount();
     });
 }
 

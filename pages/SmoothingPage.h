@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 
 #include "pages/ConfigPage.h"
 
@@ -42,8 +41,4 @@ private:
     std::array<QuantityControls, 3> quantities{};
     QCheckBox* showSmoothed = nullptr;
     CClearCountRow* clearSmoothed = nullptr;
-
-    // The last count other than 0 in "Clear smoothed values if", offered again when it is
-    // ticked. Not part of the record.
-    std::uint8_t lastBadReadingClearCount = 3;
 };
