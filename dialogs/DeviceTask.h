@@ -36,7 +36,6 @@ public:
 
     // One operation at a time: a call while one runs does nothing. Clears the stop flag.
     void Start(Work work, Done done);
-    bool IsRunning() const { return running; }
     // Asks the running operation to stop at its next check.
     void Stop() { stopRequested = true; }
     // The flag Stop sets, for the operation to look at; it lives as long as the task.
