@@ -13,8 +13,10 @@
 #include "config/ConfigFile.h"
 #include "dialogs/ConnectDialog.h"
 #include "dialogs/FlashDialog.h"
+#include "dialogs/TestOutputDialog.h"
 #include "dialogs/UserPrompts.h"
 #include "pages/ConfigPage.h"
+#include "pages/OutputPage.h"
 
 namespace {
 
@@ -45,6 +47,10 @@ CMainWindow::CMainWindow(const PageFactory& makePage, QWidget* parent) : QDialog
     SetDefaults(config);
     tabs = new CPageTabs(&config, makePage);
     connect(tabs, &CPageTabs::Edited, this, &CMainWindow::UpdateTitle);
+    // Tests may give the window pages of their own.
+    if (auto* output = qobject_cast<COutputPage*>(tabs->Page(TabOutput)))
+        connect(output, &COutputPage::TestOutputsRequested, this,
+                &CMainWindow::RunTestOutputDialog);
     RecordLoaded({});
 
     auto* layout = new QVBoxLayout(this);
@@ -229,5 +235,12 @@ void CMainWindow::RunFlashDialog(const QString& softwarePath)
 {
     // Not tied to the main window: the record plays no part in a flash.
     CFlashDialog dialog(softwarePath);
+    UserPrompts().RunDialog(dialog);
+}
+
+void CMainWindow::RunTestOutputDialog()
+{
+    // Centred on the main window; the dialog reads only the record's channel count.
+    CTestOutputDialog dialog(config, this);
     UserPrompts().RunDialog(dialog);
 }

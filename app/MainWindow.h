@@ -48,12 +48,13 @@ private:
     void OnFlashSoftware();
     void OnAbout();
 
-    // Where the unit dialogs open: the Connect dialog in send or read mode, and the Flash
-    // Software dialog for the chosen file. RunReadDialog answers whether a configuration
-    // was read into the record.
+    // Where the unit dialogs open: the Connect dialog in send or read mode, the Flash
+    // Software dialog for the chosen file, and the Test Analog Outputs dialog the Output page
+    // asks for. RunReadDialog answers whether a configuration was read into the record.
     void RunSendDialog();
     bool RunReadDialog();
     void RunFlashDialog(const QString& softwarePath);
+    void RunTestOutputDialog();
 
     UnitConfig config{};
     CPageTabs* tabs = nullptr;

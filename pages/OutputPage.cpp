@@ -14,8 +14,6 @@
 
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
-#include "dialogs/TestOutputDialog.h"
-#include "dialogs/UserPrompts.h"
 #include "pages/PageSupport.h"
 #include "pages/SerialSettings.h"
 #include "pages/ValueEdit.h"
@@ -59,7 +57,7 @@ COutputPage::COutputPage(UnitConfig* config, QWidget* parent) : CConfigPage(conf
 
     NameControls({{outputType, "outputType"}});
     connect(outputType, &QComboBox::activated, this, &COutputPage::UpdateEnabling);
-    connect(test, &QPushButton::clicked, this, &COutputPage::OpenTestDialog);
+    connect(test, &QPushButton::clicked, this, &COutputPage::TestOutputsRequested);
 
     LoadFromConfig();
 }
@@ -246,13 +244,6 @@ void COutputPage::ShowUnitLabels(int channel)
     row.units20mA->setText(text);
     row.at4mA->SetUnit(unit);
     row.at20mA->SetUnit(unit);
-}
-
-void COutputPage::OpenTestDialog()
-{
-    // Centred on the main window; the dialog reads only the record's channel count.
-    CTestOutputDialog dialog(*config, window());
-    UserPrompts().RunDialog(dialog);
 }
 
 bool COutputPage::AnalogMode() const

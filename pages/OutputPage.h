@@ -22,6 +22,11 @@ public:
     void LoadFromConfig() override;
     void StoreToConfig() override;
 
+signals:
+    // "Test Analog Outputs" was pressed. The main window opens the test dialog, with the
+    // record as it stands: the page is not stored first.
+    void TestOutputsRequested();
+
 private:
     // The quantities an analog channel can carry, in list order.
     static constexpr std::array<std::uint8_t, 17> kOutputQuantities = {
@@ -46,9 +51,6 @@ private:
     // Both unit labels of a channel follow the quantity selected in its list, and the
     // channel's values are read in that unit.
     void ShowUnitLabels(int channel);
-    // Opens the analog output test dialog, modally, with the record as it stands: the page
-    // is not stored first.
-    void OpenTestDialog();
 
     bool AnalogMode() const;
     bool ChannelPresent(int channel) const;
