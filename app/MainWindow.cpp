@@ -21,9 +21,9 @@
 namespace {
 
 const QString kWindowTitle = QStringLiteral("Weirlink  Configuration");
-const QString kConfigFileFilter = QStringLiteral("Configuration Files (*.cfg)|*.cfg||");
+const QString kConfigFileFilter = QStringLiteral("Configuration Files (*.cfg)");
 const QString kConfigFileSuffix = QStringLiteral("cfg");
-const QString kSoftwareFileFilter = QStringLiteral("Weirlink Software Files (*.bin)|*.bin||");
+const QString kSoftwareFileFilter = QStringLiteral("Weirlink Software Files (*.bin)");
 const QString kOpenCaption = QStringLiteral("Open");
 const QString kSaveCaption = QStringLiteral("Save As");
 

@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QStringList>
 
 namespace {
 
@@ -17,7 +16,7 @@ public:
 
     QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) override
     {
-        QFileDialog dialog(parent, caption, QString(), ToQtFileFilter(filter));
+        QFileDialog dialog(parent, caption, QString(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         return Run(dialog);
@@ -26,7 +25,7 @@ public:
     QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& defaultSuffix, const QString& proposedPath) override
     {
-        QFileDialog dialog(parent, caption, proposedPath, ToQtFileFilter(filter));
+        QFileDialog dialog(parent, caption, proposedPath, filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(defaultSuffix);
@@ -75,19 +74,4 @@ CUserPrompts* InstallUserPrompts(CUserPrompts* prompts)
     CUserPrompts* previous = installedPrompts;
     installedPrompts = prompts;
     return previous;
-}
-
-QString ToQtFileFilter(const QString& filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString bracketed = QLatin1Char('(') + patterns + QLatin1Char(')');
-        filters << (description.contains(bracketed) ? description
-                                                    : description + QLatin1Char(' ') + bracketed);
-    }
-    return filters.join(QStringLiteral(";;"));
 }

@@ -24,8 +24,8 @@ public:
     // A message box with an OK button only; returns when the user has confirmed it.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
 
-    // File dialogs take the filter in the form "Description|*.ext|...||". They return the
-    // chosen file's path, or an empty string when the user cancels.
+    // File dialogs take a Qt name filter, "Description (*.ext)". They return the chosen file's
+    // path, or an empty string when the user cancels.
     virtual QString ChooseOpenFile(QWidget* parent, const QString& caption,
                                    const QString& filter) = 0;
     // Asks before an existing file is replaced; a name typed without an extension gets
@@ -48,7 +48,3 @@ CUserPrompts& UserPrompts();
 // Puts prompts in force (nullptr: the desktop's own again) and returns the previous ones,
 // nullptr when those were the desktop's. The caller keeps ownership.
 CUserPrompts* InstallUserPrompts(CUserPrompts* prompts);
-
-// "Configuration Files (*.cfg)|*.cfg||" -> "Configuration Files (*.cfg)"; a description
-// without its patterns in brackets gets them appended, several filters are joined by ";;".
-QString ToQtFileFilter(const QString& filter);
