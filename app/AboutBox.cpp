@@ -9,13 +9,13 @@
 
 CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("About Weirlink Config"));
+    setWindowTitle(tr("About Weirlink Config"));
 
     auto* icon = new QLabel;
     icon->setPixmap(ProgramIcon().pixmap(48, 48));
-    auto* version = new QLabel(QStringLiteral("Weirlink Config Version ") +
-                               QString::fromLatin1(kProgramVersion));
-    auto* ok = new QPushButton(QStringLiteral("OK"));
+    auto* version =
+        new QLabel(tr("Weirlink Config Version %1").arg(QString::fromLatin1(kProgramVersion)));
+    auto* ok = new QPushButton(tr("OK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

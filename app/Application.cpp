@@ -21,18 +21,18 @@ std::optional<int> CApplication::AnswerHelpOrVersion(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Configures a Weirlink data hub over a serial line: edits its whole "
-                       "configuration, keeps it in .cfg files, reads it from a unit and "
-                       "programs a unit with it, flashes unit software and tests analog "
-                       "outputs."));
+        tr("Configures a Weirlink data hub over a serial line: edits its whole "
+           "configuration, keeps it in .cfg files, reads it from a unit and "
+           "programs a unit with it, flashes unit software and tests analog "
+           "outputs."));
     // Qt's own options ("-style fusion", "-reverse") belong to QApplication. Read as long
     // options they are merely unknown here; read as bundled letters, "-reverse" would ask
     // for the version.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Print this help and exit."));
+                                  tr("Print this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Print the program's version and exit."));
+                                     tr("Print the program's version and exit."));
     parser.addOptions({help, version});
     // What the parser does not know is QApplication's business, not an error.
     parser.parse(arguments);

@@ -20,12 +20,13 @@
 
 namespace {
 
-const QString kWindowTitle = QStringLiteral("Weirlink  Configuration");
-const QString kConfigFileFilter = QStringLiteral("Configuration Files (*.cfg)");
+const char kWindowTitle[] = QT_TRANSLATE_NOOP("CMainWindow", "Weirlink  Configuration");
+const char kConfigFileFilter[] = QT_TRANSLATE_NOOP("CMainWindow", "Configuration Files (*.cfg)");
 const QString kConfigFileSuffix = QStringLiteral("cfg");
-const QString kSoftwareFileFilter = QStringLiteral("Weirlink Software Files (*.bin)");
-const QString kOpenCaption = QStringLiteral("Open");
-const QString kSaveCaption = QStringLiteral("Save As");
+const char kSoftwareFileFilter[] =
+    QT_TRANSLATE_NOOP("CMainWindow", "Weirlink Software Files (*.bin)");
+const char kOpenCaption[] = QT_TRANSLATE_NOOP("CMainWindow", "Open");
+const char kSaveCaption[] = QT_TRANSLATE_NOOP("CMainWindow", "Save As");
 
 std::string LocalPath(const QString& path)
 {
@@ -62,27 +63,27 @@ CMainWindow::CMainWindow(const PageFactory& makePage, QWidget* parent) : QDialog
 QMenuBar* CMainWindow::CreateMenus()
 {
     auto* bar = new QMenuBar(this);
-    auto add = [this](QMenu* menu, const char* text, void (CMainWindow::*handler)(),
+    auto add = [this](QMenu* menu, const QString& text, void (CMainWindow::*handler)(),
                       const QKeySequence& key = {}) {
-        QAction* action = menu->addAction(QString::fromLatin1(text), this, handler);
+        QAction* action = menu->addAction(text, this, handler);
         action->setShortcut(key);
     };
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    add(file, "&Open Configuration...", &CMainWindow::OnFileOpen, QKeySequence::Open);
-    add(file, "&Save Configuration...", &CMainWindow::OnFileSave, QKeySequence::Save);
+    QMenu* file = bar->addMenu(tr("&File"));
+    add(file, tr("&Open Configuration..."), &CMainWindow::OnFileOpen, QKeySequence::Open);
+    add(file, tr("&Save Configuration..."), &CMainWindow::OnFileSave, QKeySequence::Save);
     file->addSeparator();
-    add(file, "E&xit", &CMainWindow::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    add(file, tr("E&xit"), &CMainWindow::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* program = bar->addMenu(QStringLiteral("&Program"));
-    add(program, "&Send Configuration...", &CMainWindow::OnSendConfiguration);
-    add(program, "&Read Configuration...", &CMainWindow::OnReadConfiguration);
+    QMenu* program = bar->addMenu(tr("&Program"));
+    add(program, tr("&Send Configuration..."), &CMainWindow::OnSendConfiguration);
+    add(program, tr("&Read Configuration..."), &CMainWindow::OnReadConfiguration);
 
-    QMenu* software = bar->addMenu(QStringLiteral("&Software"));
-    add(software, "&Flash Software", &CMainWindow::OnFlashSoftware);
+    QMenu* software = bar->addMenu(tr("&Software"));
+    add(software, tr("&Flash Software"), &CMainWindow::OnFlashSoftware);
 
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    add(help, "&About Weirlink Config...", &CMainWindow::OnAbout);
+    QMenu* help = bar->addMenu(tr("&Help"));
+    add(help, tr("&About Weirlink Config..."), &CMainWindow::OnAbout);
     return bar;
 }
 
@@ -106,7 +107,8 @@ void CMainWindow::OnFileOpen()
     if (!MayReplaceRecord()) return;
     // No store first: on success every page shows the file, on failure every page
     // keeps what it shows, unsaved edits included.
-    const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kConfigFileFilter);
+    const QString path =
+        UserPrompts().ChooseOpenFile(this, tr(kOpenCaption), tr(kConfigFileFilter));
     if (path.isEmpty()) return;
     std::string errorText;
     if (!LoadConfigFile(config, LocalPath(path), errorText)) {
@@ -127,7 +129,7 @@ bool CMainWindow::SaveConfiguration()
     tabs->StorePages();
     UpdateTitle();
     const QString proposed = currentFile.isEmpty() ? currentFolder : currentFile;
-    const QString path = UserPrompts().ChooseSaveFile(this, kSaveCaption, kConfigFileFilter,
+    const QString path = UserPrompts().ChooseSaveFile(this, tr(kSaveCaption), tr(kConfigFileFilter),
                                                       kConfigFileSuffix, proposed);
     if (path.isEmpty()) return false;
     std::string errorText;
@@ -177,11 +179,11 @@ void CMainWindow::UpdateTitle()
 {
     // Qt shows "[*]" as its marker while the window is modified, and as nothing otherwise.
     if (currentFile.isEmpty()) {
-        setWindowTitle(kWindowTitle);
+        setWindowTitle(tr(kWindowTitle));
         setWindowModified(false);
         return;
     }
-    setWindowTitle(QFileInfo(currentFile).fileName() + QStringLiteral("[*] - ") + kWindowTitle);
+    setWindowTitle(tr("%1[*] - %2").arg(QFileInfo(currentFile).fileName(), tr(kWindowTitle)));
     setWindowModified(HasUnsavedChanges());
 }
 
@@ -209,7 +211,8 @@ void CMainWindow::OnReadConfiguration()
 
 void CMainWindow::OnFlashSoftware()
 {
-    const QString path = UserPrompts().ChooseOpenFile(this, kOpenCaption, kSoftwareFileFilter);
+    const QString path =
+        UserPrompts().ChooseOpenFile(this, tr(kOpenCaption), tr(kSoftwareFileFilter));
     if (!path.isEmpty()) RunFlashDialog(path);
 }
 

@@ -16,8 +16,10 @@
 
 namespace {
 
-const char* const kTabTitles[kTabCount] = {"Site", "Communication", "Alarms", "Output",
-                                           "Smoothing"};
+const char* const kTabTitles[kTabCount] = {
+    QT_TRANSLATE_NOOP("CPageTabs", "Site"), QT_TRANSLATE_NOOP("CPageTabs", "Communication"),
+    QT_TRANSLATE_NOOP("CPageTabs", "Alarms"), QT_TRANSLATE_NOOP("CPageTabs", "Output"),
+    QT_TRANSLATE_NOOP("CPageTabs", "Smoothing")};
 
 bool StoresOnLeave(int tab)
 {
@@ -45,7 +47,7 @@ CPageTabs::CPageTabs(UnitConfig* config, const PageFactory& makePage, QWidget* p
     setUsesScrollButtons(false);
     for (int tab = 0; tab < kTabCount; ++tab) {
         pages[tab] = makePage(static_cast<ConfigTab>(tab), config);
-        addTab(pages[tab], QString::fromLatin1(kTabTitles[tab]));
+        addTab(pages[tab], tr(kTabTitles[tab]));
         WatchEdits(pages[tab]);
     }
     setCurrentIndex(TabSite);

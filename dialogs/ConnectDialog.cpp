@@ -25,26 +25,25 @@ CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* paren
                                const CommTimings& timings)
     : CDeviceDialog(parent), config(config), readMode(readMode), timings(timings)
 {
-    setWindowTitle(QStringLiteral("Connect"));
+    setWindowTitle(tr("Connect"));
 
     portList = NewPortList("portList");
     baudList = NewBaudList("baudList");
-    auto* serial = new QGroupBox(QStringLiteral("Serial"));
+    auto* serial = new QGroupBox(tr("Serial"));
     auto* serialForm = new QFormLayout(serial);
-    serialForm->addRow(BuddyLabel("Port:", portList), portList);
-    serialForm->addRow(BuddyLabel("Baud:", baudList), baudList);
+    serialForm->addRow(BuddyLabel(tr("Port:"), portList), portList);
+    serialForm->addRow(BuddyLabel(tr("Baud:"), baudList), baudList);
 
-    synchronizeTime = new QCheckBox(QStringLiteral("Synchronize unit's time to computer clock"));
+    synchronizeTime = new QCheckBox(tr("Synchronize unit's time to computer clock"));
     synchronizeTime->setObjectName(QStringLiteral("synchronizeTime"));
     synchronizeTime->setChecked(true);
-    zeroTotalizer = new QCheckBox(QStringLiteral("Zero totalizer"));
+    zeroTotalizer = new QCheckBox(tr("Zero totalizer"));
     zeroTotalizer->setObjectName(QStringLiteral("zeroTotalizer"));
     // A read takes nothing from them.
     synchronizeTime->setVisible(!readMode);
     zeroTotalizer->setVisible(!readMode);
 
-    const QString startText =
-        readMode ? QStringLiteral("Read Settings") : QStringLiteral("Program");
+    const QString startText = readMode ? tr("Read Settings") : tr("Program");
     QBoxLayout* buttons = MakeButtons(
         startText, "programButton", [this] { OnProgram(); }, Qt::Vertical);
 

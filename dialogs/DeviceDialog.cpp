@@ -9,9 +9,9 @@
 
 #include "dialogs/UserPrompts.h"
 
-QLabel* BuddyLabel(const char* text, QWidget* buddy)
+QLabel* BuddyLabel(const QString& text, QWidget* buddy)
 {
-    auto* label = new QLabel(QString::fromLatin1(text));
+    auto* label = new QLabel(text);
     label->setBuddy(buddy);
     return label;
 }
@@ -54,10 +54,10 @@ QBoxLayout* CDeviceDialog::MakeButtons(const QString& startText, const char* sta
     auto* start = new QPushButton(startText);
     start->setObjectName(QString::fromLatin1(startName));
     start->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("Cancel"));
+    cancelButton = new QPushButton(tr("Cancel"));
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setEnabled(false);
-    auto* exit = new QPushButton(QStringLiteral("Exit"));
+    auto* exit = new QPushButton(tr("Exit"));
     exit->setObjectName(QStringLiteral("exitButton"));
     connect(start, &QPushButton::clicked, this, onStart);
     connect(cancelButton, &QPushButton::clicked, this, &CDeviceDialog::Cancel);

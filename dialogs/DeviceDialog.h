@@ -16,7 +16,7 @@ class QProgressBar;
 class QPushButton;
 
 // A control's label; Alt with its underlined letter, and screen readers, reach the control.
-QLabel* BuddyLabel(const char* text, QWidget* buddy);
+QLabel* BuddyLabel(const QString& text, QWidget* buddy);
 
 class CDeviceDialog : public QDialog {
     Q_OBJECT

@@ -17,26 +17,26 @@ CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const C
       softwarePath(softwarePath),
       flashRun(std::make_shared<CFlashRun>(timings, StopFlag()))
 {
-    setWindowTitle(QStringLiteral("Flash Software "));
+    setWindowTitle(tr("Flash Software "));
 
     portList = NewPortList("portList");
     connectBaudList = NewBaudList("connectBaudList");
     downloadBaudList = NewBaudList("downloadBaudList");
 
-    auto* connection = new QGroupBox(QStringLiteral("Connection"));
+    auto* connection = new QGroupBox(tr("Connection"));
     auto* grid = new QGridLayout(connection);
     const struct {
-        const char* label;
+        QString label;
         QComboBox* list;
-        const char* unit;
-    } rows[] = {{"Port:", portList, nullptr},
-                {"Connect at", connectBaudList, "baud"},
-                {"Download at", downloadBaudList, "baud"}};
+        QString unit;
+    } rows[] = {{tr("Port:"), portList, QString()},
+                {tr("Connect at"), connectBaudList, tr("baud")},
+                {tr("Download at"), downloadBaudList, tr("baud")}};
     for (int row = 0; row < 3; ++row) {
         grid->addWidget(BuddyLabel(rows[row].label, rows[row].list), row, 0);
-        if (rows[row].unit) {
+        if (!rows[row].unit.isEmpty()) {
             grid->addWidget(rows[row].list, row, 1);
-            grid->addWidget(new QLabel(QString::fromLatin1(rows[row].unit)), row, 2);
+            grid->addWidget(new QLabel(rows[row].unit), row, 2);
         } else {
             grid->addWidget(rows[row].list, row, 1, 1, 2);
         }
@@ -55,7 +55,7 @@ CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const C
     layout->addWidget(progress);
     layout->addWidget(status);
     layout->addLayout(MakeButtons(
-        QStringLiteral("&Flash Software"), "flashButton", [this] { OnFlash(); }, Qt::Horizontal));
+        tr("&Flash Software"), "flashButton", [this] { OnFlash(); }, Qt::Horizontal));
     // A flash cannot be taken back: it starts from a click or Alt+F, never from a stray Enter.
     for (QPushButton* button : findChildren<QPushButton*>()) {
         button->setDefault(false);

@@ -17,10 +17,14 @@
 
 namespace {
 
-constexpr char kNoChannelsText[] = "This unit has no analog output channels to test.";
-constexpr char kNoPortText[] = "Choose a port from the list.";
-constexpr char kNoBaudText[] = "Choose a baud rate from the list.";
-constexpr char kNoChannelText[] = "Choose a channel from the list.";
+constexpr char kNoChannelsText[] =
+    QT_TRANSLATE_NOOP("CTestOutputDialog", "This unit has no analog output channels to test.");
+constexpr char kNoPortText[] =
+    QT_TRANSLATE_NOOP("CTestOutputDialog", "Choose a port from the list.");
+constexpr char kNoBaudText[] =
+    QT_TRANSLATE_NOOP("CTestOutputDialog", "Choose a baud rate from the list.");
+constexpr char kNoChannelText[] =
+    QT_TRANSLATE_NOOP("CTestOutputDialog", "Choose a channel from the list.");
 
 // The lists can be typed into; what is typed counts only when it names one of their items.
 QComboBox* Editable(QComboBox* list)
@@ -36,32 +40,32 @@ CTestOutputDialog::CTestOutputDialog(const UnitConfig& config, QWidget* parent,
                                      const CommTimings& timings)
     : CDeviceDialog(parent), timings(timings)
 {
-    setWindowTitle(QStringLiteral("Test Analog Outputs"));
+    setWindowTitle(tr("Test Analog Outputs"));
 
     portList = Editable(NewPortList("portList"));
     baudList = Editable(NewBaudList("baudList"));
     channelList = Editable(new QComboBox);
     channelList->setObjectName(QStringLiteral("channelList"));
     for (int channel = 1; channel <= config.analogChannelCount; ++channel)
-        channelList->addItem(QStringLiteral("Channel %1").arg(channel));
+        channelList->addItem(tr("Channel %1").arg(channel));
     channelList->setCurrentIndex(0);
     valueEdit = new QLineEdit;
     valueEdit->setObjectName(QStringLiteral("valueEdit"));
     valueEdit->installEventFilter(this);
     valueEdit->setText(QString::fromStdString(FormatDecimal(kMinTestCurrent, 2)));
 
-    auto* communications = new QGroupBox(QStringLiteral("Communications"));
+    auto* communications = new QGroupBox(tr("Communications"));
     auto* communicationsForm = new QFormLayout(communications);
-    communicationsForm->addRow(BuddyLabel("Port:", portList), portList);
-    communicationsForm->addRow(BuddyLabel("Baud:", baudList), baudList);
+    communicationsForm->addRow(BuddyLabel(tr("Port:"), portList), portList);
+    communicationsForm->addRow(BuddyLabel(tr("Baud:"), baudList), baudList);
 
     auto* value = new QHBoxLayout;
     value->addWidget(valueEdit);
-    value->addWidget(new QLabel(QStringLiteral("mA")));
-    auto* testValues = new QGroupBox(QStringLiteral("Test Values"));
+    value->addWidget(new QLabel(tr("mA")));
+    auto* testValues = new QGroupBox(tr("Test Values"));
     auto* testValuesForm = new QFormLayout(testValues);
-    testValuesForm->addRow(BuddyLabel("Channel:", channelList), channelList);
-    testValuesForm->addRow(BuddyLabel("Value:", valueEdit), value);
+    testValuesForm->addRow(BuddyLabel(tr("Channel:"), channelList), channelList);
+    testValuesForm->addRow(BuddyLabel(tr("Value:"), valueEdit), value);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -69,7 +73,7 @@ CTestOutputDialog::CTestOutputDialog(const UnitConfig& config, QWidget* parent,
     layout->addWidget(testValues);
     layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)));
     layout->addLayout(MakeButtons(
-        QStringLiteral("Test Output"), "testButton", [this] { OnTestOutput(); }, Qt::Horizontal));
+        tr("Test Output"), "testButton", [this] { OnTestOutput(); }, Qt::Horizontal));
 }
 
 bool CTestOutputDialog::eventFilter(QObject* watched, QEvent* event)
@@ -97,7 +101,7 @@ void CTestOutputDialog::OnTestOutput()
                           : !channelPosition        ? kNoChannelText
                                                     : nullptr;
     if (missing) {
-        ShowError(QString::fromLatin1(missing));
+        ShowError(tr(missing));
         return;
     }
 

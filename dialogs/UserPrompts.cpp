@@ -1,16 +1,29 @@
 #include "dialogs/UserPrompts.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
 
+// Title of the program's message boxes.
+constexpr char kMessageTitle[] = QT_TRANSLATE_NOOP("CUserPrompts", "Weirlink Config");
+// Asked before changes that were not saved would be lost.
+constexpr char kUnsavedChangesText[] = QT_TRANSLATE_NOOP(
+    "CUserPrompts",
+    "The configuration has changes that were not saved.\nDo you want to save them?");
+
+QString Translated(const char* text)
+{
+    return QCoreApplication::translate("CUserPrompts", text);
+}
+
 class CDesktopPrompts final : public CUserPrompts {
 public:
     void ShowMessage(QWidget* parent, const QString& text) override
     {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kMessageTitle), text,
-                        QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Warning, Translated(kMessageTitle), text, QMessageBox::Ok,
+                        parent);
         box.exec();
     }
 
@@ -34,8 +47,8 @@ public:
 
     UnsavedChoice AskToSaveChanges(QWidget* parent) override
     {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kMessageTitle),
-                        QString::fromLatin1(kUnsavedChangesText),
+        QMessageBox box(QMessageBox::Warning, Translated(kMessageTitle),
+                        Translated(kUnsavedChangesText),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Save);
         switch (box.exec()) {

@@ -8,12 +8,6 @@
 class QDialog;
 class QWidget;
 
-// Title of the program's message boxes.
-inline constexpr char kMessageTitle[] = "Weirlink Config";
-// Asked before changes that were not saved would be lost.
-inline constexpr char kUnsavedChangesText[] =
-    "The configuration has changes that were not saved.\nDo you want to save them?";
-
 class CUserPrompts {
 public:
     // The answers to the question about changes that were not saved.

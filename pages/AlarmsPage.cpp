@@ -23,14 +23,17 @@ namespace {
 
 constexpr int kRuleCount = static_cast<int>(std::size(UnitConfig{}.alarmRule));
 
-const char kMaxAlarmsText[] =
+const char kMaxAlarmsText[] = QT_TRANSLATE_NOOP(
+    "CAlarmsPage",
     "Error, the maximum number of alarms have been entered.  Please delete another alarm "
-    "condition.";
+    "condition.");
 
 // The comparison list, in the order of the comparison codes 1..5.
 const char* const kComparisonTexts[] = {">", "<", ">=", "<=", "=="};
 // The join list, in the order of the combine codes 7..9.
-const char* const kJoinTexts[] = {"AND", "OR", "N/A"};
+const char* const kJoinTexts[] = {QT_TRANSLATE_NOOP("CAlarmsPage", "AND"),
+                                  QT_TRANSLATE_NOOP("CAlarmsPage", "OR"),
+                                  QT_TRANSLATE_NOOP("CAlarmsPage", "N/A")};
 constexpr int kJoinAnd = AlarmCombineAnd - AlarmCombineAnd;
 constexpr int kJoinOr = AlarmCombineOr - AlarmCombineAnd;
 constexpr int kJoinNone = AlarmCombineNone - AlarmCombineAnd;
@@ -82,8 +85,7 @@ CAlarmsPage::ConditionRow CAlarmsPage::AddConditionRow(QGridLayout* grid, int ro
                   {condition.units, name + "Units"}});
     FillQuantityList(condition.quantity, kAlarmQuantities);
 
-    grid->addWidget(LabelFor(QStringLiteral("Condition &%1:").arg(number), condition.instrument),
-                    row, 0);
+    grid->addWidget(LabelFor(tr("Condition &%1:").arg(number), condition.instrument), row, 0);
     grid->addWidget(condition.instrument, row, 1);
     grid->addWidget(condition.quantity, row, 2);
     grid->addWidget(condition.compare, row, 3);
@@ -95,16 +97,17 @@ CAlarmsPage::ConditionRow CAlarmsPage::AddConditionRow(QGridLayout* grid, int ro
 
 QWidget* CAlarmsPage::BuildParameters()
 {
-    auto* group = new QGroupBox(QStringLiteral("Alarm Parameters"));
+    auto* group = new QGroupBox(tr("Alarm Parameters"));
     auto* grid = new QGridLayout(group);
     condition1 = AddConditionRow(grid, 0, 1);
-    join = NewDropDownList(kJoinTexts);
+    join = NewDropDownList();
+    for (const char* text : kJoinTexts) join->addItem(tr(text));
     grid->addWidget(join, 1, 1);
     condition2 = AddConditionRow(grid, 2, 2);
     grid->setColumnStretch(6, 1);
 
-    latching = new QCheckBox(QStringLiteral("Latching when triggered"));
-    auto* set = NewPageButton(QStringLiteral("Set Alarm Condition"));
+    latching = new QCheckBox(tr("Latching when triggered"));
+    auto* set = NewPageButton(tr("Set Alarm Condition"));
     grid->addWidget(latching, 3, 1, 1, 2);
     grid->addWidget(set, 3, 3, 1, 4, Qt::AlignRight);
 
@@ -115,17 +118,17 @@ QWidget* CAlarmsPage::BuildParameters()
 
 QWidget* CAlarmsPage::BuildSamplerPulse()
 {
-    auto* group = new QGroupBox(QStringLiteral("Sampler Pulse"));
+    auto* group = new QGroupBox(tr("Sampler Pulse"));
     auto* row = new QHBoxLayout(group);
     pulseInstrument = NewDropDownList();
     pulseVolume = new CValueEdit;
     pulseUnits = NewUnitsLabel();
-    auto* set = NewPageButton(QStringLiteral("Set Pulse Volume"));
+    auto* set = NewPageButton(tr("Set Pulse Volume"));
 
-    row->addWidget(LabelFor(QStringLiteral("&Instrument:"), pulseInstrument));
+    row->addWidget(LabelFor(tr("&Instrument:"), pulseInstrument));
     row->addWidget(pulseInstrument);
     row->addSpacing(row->spacing() * 3);
-    row->addWidget(LabelFor(QStringLiteral("Pulse &every:"), pulseVolume));
+    row->addWidget(LabelFor(tr("Pulse &every:"), pulseVolume));
     row->addWidget(pulseVolume);
     row->addWidget(pulseUnits);
     row->addStretch(1);
@@ -137,7 +140,7 @@ QWidget* CAlarmsPage::BuildSamplerPulse()
 
 QWidget* CAlarmsPage::BuildCurrentAlarms()
 {
-    auto* group = new QGroupBox(QStringLiteral("Current Alarms"));
+    auto* group = new QGroupBox(tr("Current Alarms"));
     auto* column = new QVBoxLayout(group);
     rules = new QListWidget;
     rules->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -146,7 +149,7 @@ QWidget* CAlarmsPage::BuildCurrentAlarms()
     rules->setFixedHeight(rules->sizeHintForRow(0) * kRuleCount + rules->frameWidth() * 2 +
                           rules->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     rules->clear();
-    auto* clear = NewPageButton(QStringLiteral("Clear Selected"));
+    auto* clear = NewPageButton(tr("Clear Selected"));
     column->addWidget(rules);
     column->addWidget(clear, 0, Qt::AlignRight);
 
@@ -311,7 +314,7 @@ int CAlarmsPage::WritableSlot()
 {
     const int slot = SelectedSlot();
     if (slot >= kRuleCount) {
-        UserPrompts().ShowMessage(this, QString::fromLatin1(kMaxAlarmsText));
+        UserPrompts().ShowMessage(this, tr(kMaxAlarmsText));
         return -1;
     }
     return slot;

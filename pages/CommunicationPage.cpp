@@ -92,16 +92,17 @@ QWidget* CCommunicationPage::CreatePortGroup(int group)
     c.parity = NewDropDownList(kParityListTexts);
 
     auto* grid = new QGridLayout(box);
-    const std::pair<const char*, QComboBox*> rows[] = {
-        {"&Baudrate:", c.baudRate}, {"&Data bits:", c.dataBits}, {"Pa&rity:", c.parity}};
+    const std::pair<QString, QComboBox*> rows[] = {{tr("&Baudrate:"), c.baudRate},
+                                                   {tr("&Data bits:"), c.dataBits},
+                                                   {tr("Pa&rity:"), c.parity}};
     int row = 0;
     for (const auto& [label, list] : rows) {
-        grid->addWidget(LabelFor(Latin1(label), list), row, 0);
+        grid->addWidget(LabelFor(label, list), row, 0);
         grid->addWidget(list, row, 1);
         ++row;
     }
     if (group == kConfigurationGroup) {
-        flowControl = new QCheckBox(QStringLiteral("Use Flow Control "));
+        flowControl = new QCheckBox(tr("Use Flow Control "));
         grid->addWidget(flowControl, row++, 0, 1, 2);
     }
     grid->setColumnStretch(1, 1);
@@ -111,13 +112,13 @@ QWidget* CCommunicationPage::CreatePortGroup(int group)
 
 QWidget* CCommunicationPage::CreateNetworkGroup()
 {
-    auto* box = new QGroupBox(QStringLiteral("Network Settings"));
+    auto* box = new QGroupBox(tr("Network Settings"));
     address = new CIpAddressField;
     subnet = new CIpAddressField;
     auto* grid = new QGridLayout(box);
-    grid->addWidget(LabelFor(QStringLiteral("&Address:"), address), 0, 0);
+    grid->addWidget(LabelFor(tr("&Address:"), address), 0, 0);
     grid->addWidget(address, 0, 1, Qt::AlignLeft);
-    grid->addWidget(LabelFor(QStringLiteral("S&ubnet:"), subnet), 1, 0);
+    grid->addWidget(LabelFor(tr("S&ubnet:"), subnet), 1, 0);
     grid->addWidget(subnet, 1, 1, Qt::AlignLeft);
     grid->setRowStretch(2, 1);
     return box;
@@ -125,14 +126,14 @@ QWidget* CCommunicationPage::CreateNetworkGroup()
 
 QWidget* CCommunicationPage::CreateModemGroup()
 {
-    auto* box = new QGroupBox(QStringLiteral("Modem"));
-    useModem = new QCheckBox(QStringLiteral("Use Modem"));
+    auto* box = new QGroupBox(tr("Modem"));
+    useModem = new QCheckBox(tr("Use Modem"));
     modemInit = new QLineEdit;
     modemInit->setMaxLength(kModemInitLength);
     modemInit->setValidator(new CCapitalsValidator(modemInit));
     auto* grid = new QGridLayout(box);
     grid->addWidget(useModem, 0, 0, 1, 2);
-    grid->addWidget(LabelFor(QStringLiteral("&Initialization String:"), modemInit), 1, 0);
+    grid->addWidget(LabelFor(tr("&Initialization String:"), modemInit), 1, 0);
     grid->addWidget(modemInit, 1, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);

@@ -39,11 +39,11 @@ COutputPage::COutputPage(UnitConfig* config, QWidget* parent) : CConfigPage(conf
 {
     outputType = NewDropDownList(kOutputTypeNames);
     auto* top = new QHBoxLayout;
-    top->addWidget(LabelFor(QStringLiteral("&Output Type:"), outputType));
+    top->addWidget(LabelFor(tr("&Output Type:"), outputType));
     top->addWidget(outputType);
     top->addStretch(1);
 
-    auto* test = NewPageButton(QStringLiteral("Test Analog Outputs"));
+    auto* test = NewPageButton(tr("Test Analog Outputs"));
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(test);
@@ -64,11 +64,11 @@ COutputPage::COutputPage(UnitConfig* config, QWidget* parent) : CConfigPage(conf
 
 QWidget* COutputPage::BuildAnalogOutput()
 {
-    auto* group = new QGroupBox(QStringLiteral("Analog Output"));
+    auto* group = new QGroupBox(tr("Analog Output"));
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < static_cast<int>(channels.size()); ++i) {
         ChannelRow& row = channels[i];
-        row = {new QCheckBox(QStringLiteral("Channel %1").arg(i + 1)),
+        row = {new QCheckBox(tr("Channel %1").arg(i + 1)),
                NewDropDownList(),
                NewDropDownList(),
                new CValueEdit,
@@ -86,8 +86,8 @@ QWidget* COutputPage::BuildAnalogOutput()
                       {row.units20mA, name + "Units20mA"}});
 
         // Every row's labels share their Alt+digit, which visits the rows' fields in turn.
-        QLabel* const label4mA = LabelFor("&4mA:", row.at4mA);
-        QLabel* const label20mA = LabelFor("&20mA:", row.at20mA);
+        QLabel* const label4mA = LabelFor(tr("&4mA:"), row.at4mA);
+        QLabel* const label20mA = LabelFor(tr("&20mA:"), row.at20mA);
         QWidget* const cells[] = {row.enabled, row.instrument, row.quantity,
                                   label4mA,    row.at4mA,      row.units4mA,
                                   label20mA,   row.at20mA,     row.units20mA};
@@ -113,30 +113,29 @@ QWidget* COutputPage::BuildModbus()
     baudRate = NewBaudList(static_cast<int>(baudRateTable.size()));
     dataBits = NewDropDownList(kDataBitsListTexts);
     parity = NewDropDownList(kParityListTexts);
-    alternatePort =
-        new QCheckBox(QStringLiteral("Use alternate MODBUS port (disables instrument 2)"));
+    alternatePort = new QCheckBox(tr("Use alternate MODBUS port (disables instrument 2)"));
 
     // The settings are enabled and disabled together, their captions with them.
     modbusSettings = new QWidget;
     auto* grid = new QGridLayout(modbusSettings);
     grid->setContentsMargins(0, 0, 0, 0);
     const struct {
-        const char* caption;
+        QString caption;
         QWidget* control;
         int row, column;
     } cells[] = {
-        {"Pro&tocol:", protocol, 0, 0}, {"&Address:", address, 1, 0},
-        {"&Baudrate:", baudRate, 2, 0}, {"&Data bits:", dataBits, 0, 3},
-        {"Pa&rity:", parity, 1, 3},
+        {tr("Pro&tocol:"), protocol, 0, 0}, {tr("&Address:"), address, 1, 0},
+        {tr("&Baudrate:"), baudRate, 2, 0}, {tr("&Data bits:"), dataBits, 0, 3},
+        {tr("Pa&rity:"), parity, 1, 3},
     };
     for (const auto& cell : cells) {
-        grid->addWidget(LabelFor(Latin1(cell.caption), cell.control), cell.row, cell.column);
+        grid->addWidget(LabelFor(cell.caption, cell.control), cell.row, cell.column);
         grid->addWidget(cell.control, cell.row, cell.column + 1);
     }
     grid->setColumnMinimumWidth(2, grid->horizontalSpacing() * 4);
     grid->setColumnStretch(5, 1);
 
-    auto* group = new QGroupBox(QStringLiteral("MODBUS"));
+    auto* group = new QGroupBox(tr("MODBUS"));
     auto* column = new QVBoxLayout(group);
     column->addWidget(modbusSettings);
     column->addWidget(alternatePort);

@@ -12,6 +12,7 @@
 #include "config/NumberText.h"
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
+#include "pages/ConfigPage.h"
 #include "pages/SerialSettings.h"
 
 QString RecordText(const char* field, std::size_t size)
@@ -108,7 +109,7 @@ double FieldValue(const QString& text)
 
 QLabel* NewUnitsLabel()
 {
-    auto* label = new QLabel(QStringLiteral("units"));
+    auto* label = new QLabel(CConfigPage::tr("units"));
     const QFontMetrics metrics = label->fontMetrics();
     int width = metrics.horizontalAdvance(label->text());
     for (int unit = 0; unit <= 0xFF; ++unit) {  // unit codes are bytes

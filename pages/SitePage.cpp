@@ -27,7 +27,7 @@ constexpr int kNameLength = 11;
 // The LCD cycles between its screens every 3 to 10 seconds.
 constexpr int kMinCycleTime = 3;
 constexpr int kMaxCycleTime = 10;
-constexpr char kCycleTimeFormat[] = "%1 sec.";
+constexpr char kCycleTimeFormat[] = QT_TRANSLATE_NOOP("CSitePage", "%1 sec.");
 
 // The display units offered for each quantity: a run of codes, listed in code order, so an
 // entry's position is its code minus the first.
@@ -38,11 +38,14 @@ struct UnitList {
     int lastCode;
 };
 constexpr UnitList kUnitLists[] = {
-    {"Flo&w Units:", KindFlow, 13, 20},                // Cumecs .. cubic centimeters per second
-    {"&Velocity Units:", KindVelocity, 8, 11},         // meters .. centimeters per second
-    {"&Depth Units:", KindDepth, 2, 6},                // feet .. meters
-    {"Te&mperature Units:", KindTemperature, 36, 37},  // Celsius, Fahrenheit
-    {"V&olume Units:", KindVolume, 27, 34},            // liters .. acre feet
+    {QT_TRANSLATE_NOOP("CSitePage", "Flo&w Units:"), KindFlow, 13,
+     20},  // Cumecs .. cubic centimeters per second
+    {QT_TRANSLATE_NOOP("CSitePage", "&Velocity Units:"), KindVelocity, 8,
+     11},  // meters .. centimeters per second
+    {QT_TRANSLATE_NOOP("CSitePage", "&Depth Units:"), KindDepth, 2, 6},  // feet .. meters
+    {QT_TRANSLATE_NOOP("CSitePage", "Te&mperature Units:"), KindTemperature, 36,
+     37},                                                                    // Celsius, Fahrenheit
+    {QT_TRANSLATE_NOOP("CSitePage", "V&olume Units:"), KindVolume, 27, 34},  // liters .. acre feet
 };
 constexpr int kFlowList = 0;
 
@@ -96,7 +99,7 @@ CSitePage::CSitePage(UnitConfig* config, QWidget* parent) : CConfigPage(config, 
     // Created in reading order, which is also the order the Tab key follows.
     siteName = NameEdit(this);
     auto* siteRow = new QHBoxLayout;
-    siteRow->addWidget(LabelFor(QStringLiteral("S&ite Name:"), siteName));
+    siteRow->addWidget(LabelFor(tr("S&ite Name:"), siteName));
     siteRow->addWidget(siteName);
     siteRow->addStretch(1);
 
@@ -126,22 +129,22 @@ CSitePage::CSitePage(UnitConfig* config, QWidget* parent) : CConfigPage(config, 
 
 QWidget* CSitePage::CreateInstrumentGroup(int instrument)
 {
-    auto* group = new QGroupBox(QStringLiteral("Instrument %1").arg(instrument + 1));
+    auto* group = new QGroupBox(tr("Instrument %1").arg(instrument + 1));
     InstrumentControls& c = instruments[instrument];
     c.type = NewDropDownList(kInstrumentTypeNames);
     c.name = NameEdit(this);
-    c.timeout = new QCheckBox(QStringLiteral("Timeout:"));
+    c.timeout = new QCheckBox(tr("Timeout:"));
     c.seconds = new QLineEdit;
     SetWidthInChars(c.seconds, 6);
 
     auto* grid = new QGridLayout(group);
-    grid->addWidget(LabelFor(QStringLiteral("&Type:"), c.type), 0, 0);
+    grid->addWidget(LabelFor(tr("&Type:"), c.type), 0, 0);
     grid->addWidget(c.type, 0, 1, 1, 2, Qt::AlignLeft);
-    grid->addWidget(LabelFor(QStringLiteral("&Name:"), c.name), 1, 0);
+    grid->addWidget(LabelFor(tr("&Name:"), c.name), 1, 0);
     grid->addWidget(c.name, 1, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(c.timeout, 2, 0);
     grid->addWidget(c.seconds, 2, 1);
-    grid->addWidget(LabelFor(QStringLiteral("s&econds"), c.seconds), 2, 2);
+    grid->addWidget(LabelFor(tr("s&econds"), c.seconds), 2, 2);
     grid->setColumnStretch(2, 1);
 
     connect(c.type, &QComboBox::activated, this, &CSitePage::StoreThenLoad);
@@ -152,9 +155,8 @@ QWidget* CSitePage::CreateInstrumentGroup(int instrument)
 
 QWidget* CSitePage::CreateErrorGroup()
 {
-    auto* group = new QGroupBox(QStringLiteral("Error Handling"));
-    clearAllData = new CClearCountRow(QStringLiteral("Clear all data if"),
-                                      QStringLiteral("timeouts occur"), QString());
+    auto* group = new QGroupBox(tr("Error Handling"));
+    clearAllData = new CClearCountRow(tr("Clear all data if"), tr("timeouts occur"), QString());
     (new QVBoxLayout(group))->addWidget(clearAllData);
     connect(clearAllData, &CClearCountRow::BoxClicked, this, &CSitePage::OnClearAllDataClicked);
     connect(clearAllData, &CClearCountRow::Stepped, this, &CSitePage::OnClearCountStepped);
@@ -163,7 +165,7 @@ QWidget* CSitePage::CreateErrorGroup()
 
 QWidget* CSitePage::CreateLcdGroup()
 {
-    auto* group = new QGroupBox(QStringLiteral("LCD Display"));
+    auto* group = new QGroupBox(tr("LCD Display"));
     auto* grid = new QGridLayout(group);
     for (int screen = 0; screen < kLcdBoxCount; ++screen) {
         lcdShow[screen] = new QCheckBox(Latin1(kLcdShowNames[screen]));
@@ -177,12 +179,12 @@ QWidget* CSitePage::CreateLcdGroup()
     cycleTime->setTickInterval(1);
     cycleTimeText = new QLabel;
     // The label shows the stored time, which may lie beyond the slider's end.
-    ReserveLabelWidth(cycleTimeText, QString::fromLatin1(kCycleTimeFormat).arg(255));
-    grid->addWidget(LabelFor(QStringLiteral("&Cycle Time:"), cycleTime), kLcdBoxCount, 0);
+    ReserveLabelWidth(cycleTimeText, tr(kCycleTimeFormat).arg(255));
+    grid->addWidget(LabelFor(tr("&Cycle Time:"), cycleTime), kLcdBoxCount, 0);
     grid->addWidget(cycleTime, kLcdBoxCount, 1);
     grid->addWidget(cycleTimeText, kLcdBoxCount, 2);
 
-    lcdBacklight = new QCheckBox(QStringLiteral("LCD Backlight On"));
+    lcdBacklight = new QCheckBox(tr("LCD Backlight On"));
     grid->addWidget(lcdBacklight, kLcdBoxCount + 1, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
@@ -192,7 +194,7 @@ QWidget* CSitePage::CreateLcdGroup()
 
 QWidget* CSitePage::CreateUnitsGroup()
 {
-    auto* group = new QGroupBox(QStringLiteral("Display Units"));
+    auto* group = new QGroupBox(tr("Display Units"));
     auto* grid = new QGridLayout(group);
     for (std::size_t i = 0; i < std::size(kUnitLists); ++i) {
         const UnitList& list = kUnitLists[i];
@@ -200,7 +202,7 @@ QWidget* CSitePage::CreateUnitsGroup()
         for (int code = list.firstCode; code <= list.lastCode; ++code)
             unitLists[i]->addItem(Latin1(UnitName(static_cast<unsigned>(code))));
         const int row = static_cast<int>(i);
-        grid->addWidget(LabelFor(Latin1(list.label), unitLists[i]), row, 0);
+        grid->addWidget(LabelFor(tr(list.label), unitLists[i]), row, 0);
         grid->addWidget(unitLists[i], row, 1);
     }
     grid->setColumnStretch(1, 1);
@@ -209,7 +211,7 @@ QWidget* CSitePage::CreateUnitsGroup()
 
 QWidget* CSitePage::CreateTotalizerGroup()
 {
-    auto* group = new QGroupBox(QStringLiteral("Totalizer Mode"));
+    auto* group = new QGroupBox(tr("Totalizer Mode"));
     auto* row = new QHBoxLayout(group);
     totalizerMode = new QButtonGroup(this);
     for (int mode = 0; mode < static_cast<int>(kTotalizerModeNames.size()); ++mode) {
@@ -238,7 +240,7 @@ void CSitePage::LoadFromConfig()
         const QSignalBlocker quiet(cycleTime);
         cycleTime->setValue(config->lcdCycleTime);
     }
-    cycleTimeText->setText(QString::fromLatin1(kCycleTimeFormat).arg(config->lcdCycleTime));
+    cycleTimeText->setText(tr(kCycleTimeFormat).arg(config->lcdCycleTime));
 
     for (int i = 0; i < 3; ++i) {
         const InstrumentControls& c = instruments[i];

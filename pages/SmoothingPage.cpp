@@ -26,9 +26,9 @@ struct QuantityGroup {
     QuantityKind kind;
 };
 constexpr QuantityGroup kQuantityGroups[] = {
-    {"Flow", KindFlow},
-    {"Velocity", KindVelocity},
-    {"Depth", KindDepth},
+    {QT_TRANSLATE_NOOP("CSmoothingPage", "Flow"), KindFlow},
+    {QT_TRANSLATE_NOOP("CSmoothingPage", "Velocity"), KindVelocity},
+    {QT_TRANSLATE_NOOP("CSmoothingPage", "Depth"), KindDepth},
 };
 
 // The slider has one step per hundredth of the factor: 1.0 (least smoothed) at the left
@@ -61,7 +61,7 @@ float StoredTcf(int position, float stored)
 
 QString TcfText(float tcf)
 {
-    return QStringLiteral("TCF: ") + QString::fromStdString(FormatDecimal(tcf, 2));
+    return CSmoothingPage::tr("TCF: %1").arg(QString::fromStdString(FormatDecimal(tcf, 2)));
 }
 
 // The thresholds are sizes: a sign typed before one is dropped, and the value is rounded
@@ -73,9 +73,9 @@ std::int32_t ThresholdFromText(const QString& text, int unitCode)
 }
 
 // Two lines beside each end of a slider.
-QLabel* SliderEndLabel(const char* text, Qt::Alignment alignment)
+QLabel* SliderEndLabel(const QString& text, Qt::Alignment alignment)
 {
-    auto* label = new QLabel(Latin1(text));
+    auto* label = new QLabel(text);
     label->setAlignment(alignment | Qt::AlignVCenter);
     return label;
 }
@@ -96,7 +96,7 @@ CSmoothingPage::CSmoothingPage(UnitConfig* config, QWidget* parent) : CConfigPag
 
 QWidget* CSmoothingPage::CreateQuantityGroup(int quantity)
 {
-    auto* box = new QGroupBox(Latin1(kQuantityGroups[quantity].title));
+    auto* box = new QGroupBox(tr(kQuantityGroups[quantity].title));
     QuantityControls& c = quantities[quantity];
 
     c.slider = new QSlider(Qt::Horizontal);
@@ -105,14 +105,14 @@ QWidget* CSmoothingPage::CreateQuantityGroup(int quantity)
     c.slider->setPageStep(10);
     c.slider->setTickPosition(QSlider::TicksBelow);
     c.slider->setTickInterval(10);
-    c.factor = new QLabel(QStringLiteral("TCF:"));
+    c.factor = new QLabel(tr("TCF:"));
     c.factor->setAlignment(Qt::AlignCenter);
     ReserveLabelWidth(c.factor, TcfText(-1.0f));
 
     auto* sliderRow = new QGridLayout;
-    sliderRow->addWidget(SliderEndLabel("Less\nSmoothed", Qt::AlignRight), 0, 0);
+    sliderRow->addWidget(SliderEndLabel(tr("Less\nSmoothed"), Qt::AlignRight), 0, 0);
     sliderRow->addWidget(c.slider, 0, 1);
-    sliderRow->addWidget(SliderEndLabel("More\nSmoothed", Qt::AlignLeft), 0, 2);
+    sliderRow->addWidget(SliderEndLabel(tr("More\nSmoothed"), Qt::AlignLeft), 0, 2);
     sliderRow->addWidget(c.factor, 1, 1, Qt::AlignHCenter);
     sliderRow->setColumnStretch(1, 1);
 
@@ -121,14 +121,14 @@ QWidget* CSmoothingPage::CreateQuantityGroup(int quantity)
     c.bandUnits = NewUnitsLabel();
     c.zeroBelowUnits = NewUnitsLabel();
     auto* thresholds = new QGridLayout;
-    const std::pair<const char*, std::pair<CValueEdit*, QLabel*>> rows[] = {
-        {"&Don't smooth changes over", {c.band, c.bandUnits}},
-        {"Force to &zero if less than", {c.zeroBelow, c.zeroBelowUnits}},
+    const std::pair<QString, std::pair<CValueEdit*, QLabel*>> rows[] = {
+        {tr("&Don't smooth changes over"), {c.band, c.bandUnits}},
+        {tr("Force to &zero if less than"), {c.zeroBelow, c.zeroBelowUnits}},
     };
     int row = 0;
     for (const auto& [label, field] : rows) {
-        field.second->setText(QStringLiteral("Units"));
-        thresholds->addWidget(LabelFor(Latin1(label), field.first), row, 0);
+        field.second->setText(tr("Units"));
+        thresholds->addWidget(LabelFor(label, field.first), row, 0);
         thresholds->addWidget(field.first, row, 1);
         thresholds->addWidget(field.second, row, 2);
         ++row;
@@ -145,18 +145,18 @@ QWidget* CSmoothingPage::CreateQuantityGroup(int quantity)
 
 QWidget* CSmoothingPage::CreateOutputGroup()
 {
-    auto* box = new QGroupBox(QStringLiteral("Output"));
-    showSmoothed = new QCheckBox(QStringLiteral(
-        "Display smoothed flow, velocity, and depth values on LCD and main web page"));
+    auto* box = new QGroupBox(tr("Output"));
+    showSmoothed = new QCheckBox(
+        tr("Display smoothed flow, velocity, and depth values on LCD and main web page"));
     (new QVBoxLayout(box))->addWidget(showSmoothed);
     return box;
 }
 
 QWidget* CSmoothingPage::CreateBadDataGroup()
 {
-    auto* box = new QGroupBox(QStringLiteral("Bad Data"));
-    clearSmoothed = new CClearCountRow(QStringLiteral("Clear smoothed values if"),
-                                       QStringLiteral("bad readings occur"), QStringLiteral("--"));
+    auto* box = new QGroupBox(tr("Bad Data"));
+    clearSmoothed = new CClearCountRow(tr("Clear smoothed values if"), tr("bad readings occur"),
+                                       QStringLiteral("--"));
     (new QVBoxLayout(box))->addWidget(clearSmoothed);
     connect(clearSmoothed, &CClearCountRow::BoxClicked, this,
             &CSmoothingPage::OnClearSmoothedClicked);
