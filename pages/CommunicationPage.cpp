@@ -87,7 +87,7 @@ QWidget* CCommunicationPage::CreatePortGroup(int group)
 {
     auto* box = new QGroupBox(Latin1(kPortGroups[group].title));
     PortControls& c = ports[group];
-    c.baudRate = NewBaudList(kBaudListCount);
+    c.baudRate = NewRecordBaudList(kBaudListCount);
     c.dataBits = NewDropDownList(kDataBitsListTexts);
     c.parity = NewDropDownList(kParityListTexts);
 

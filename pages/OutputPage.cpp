@@ -110,7 +110,7 @@ QWidget* COutputPage::BuildModbus()
     address = new QLineEdit;
     address->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address));
-    baudRate = NewBaudList(static_cast<int>(baudRateTable.size()));
+    baudRate = NewRecordBaudList(static_cast<int>(baudRateTable.size()));
     dataBits = NewDropDownList(kDataBitsListTexts);
     parity = NewDropDownList(kParityListTexts);
     alternatePort = new QCheckBox(tr("Use alternate MODBUS port (disables instrument 2)"));

@@ -60,7 +60,7 @@ QPushButton* NewPageButton(const QString& text)
     return button;
 }
 
-QComboBox* NewBaudList(int count)
+QComboBox* NewRecordBaudList(int count)
 {
     auto* list = new QComboBox;
     for (int i = 0; i < count; ++i) list->addItem(QString::number(baudRateTable[i]));

@@ -55,8 +55,9 @@ QComboBox* NewDropDownList(std::span<const char* const> texts = {});
 // field of the page presses nothing.
 QPushButton* NewPageButton(const QString& text);
 
-// A "Baudrate:" list of the first `count` rates of baudRateTable.
-QComboBox* NewBaudList(int count);
+// A "Baudrate:" list for a rate the record keeps for one of the unit's ports: the first
+// `count` rates of baudRateTable. (The unit dialogs' lists choose the rate of the line.)
+QComboBox* NewRecordBaudList(int count);
 
 // Empties the list and offers "Ins 1", "Ins 2" and "Ins 3".
 void FillInstrumentList(QComboBox* list);
