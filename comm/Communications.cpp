@@ -6,27 +6,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
-#include <thread>
 
+#include "comm/Clock.h"
 #include "comm/PortNames.h"
 #include "config/ConfigFile.h"
 #include "config/ConfigImage.h"
 
 namespace {
-
-void Pause(int milliseconds)
-{
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-long long NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 constexpr long long kNoDeadline = LLONG_MAX;
 

@@ -10,14 +10,12 @@
 // all) fails it with a text like any other failure.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <exception>
 #include <new>
 #include <string>
-#include <thread>
 
+#include "comm/Clock.h"
 #include "comm/Communications.h"
 #include "comm/SerialPort.h"
 
@@ -52,14 +50,6 @@ struct CUnitConnection {
     // the operation then fails with kStatusCancelled. Not owned.
     std::atomic<bool>* stop = nullptr;
 };
-
-// Sleeps, but wakes early when a stop is asked for.
-inline void PauseUnlessStopped(int milliseconds, const std::atomic<bool>& stop)
-{
-    constexpr int kSliceMs = 20;
-    for (int left = milliseconds; left > 0 && !stop; left -= kSliceMs)
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kSliceMs)));
-}
 
 // The text for the exception being handled.
 inline std::string CurrentExceptionText()

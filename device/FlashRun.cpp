@@ -1,10 +1,8 @@
 #include "device/FlashRun.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 std::string SoftwareDisplayName(const std::string& path)
@@ -91,7 +89,7 @@ bool CFlashRun::RunSteps(const FlashSettings& settings)
 
     // What the reboot says changes nothing.
     observer->ShowStatus(kStatusRebooting);
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings.flashRebootPauseMs));
+    Pause(timings.flashRebootPauseMs);
     comm.Reboot();
     inBootloader = false;
 
