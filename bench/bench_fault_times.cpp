@@ -60,8 +60,7 @@ double DownloadSeconds(const SimFaults& faults, std::size_t fileSize)
     unit.Start();
     unit.SetFaults(faults);
     CCommunications comm;
-    if (!comm.EnterCommandMode(unit.DevicePath(), 57600) || !comm.InitFlash(115200) ||
-        !comm.Ping())
+    if (!comm.EnterCommandMode(unit.DevicePath(), 57600) || !comm.InitFlash(115200) || !comm.Ping())
         return -1;
     const std::string path = SoftwareFile(fileSize);
     const Clock::time_point start = Clock::now();
@@ -87,12 +86,6 @@ double PingSeconds()
     return SecondsSince(start);
 }
 
-struct NullObserver final : CDeviceObserver {
-    void ShowStatus(const std::string&) override {}
-    void SetProgressRange(int) override {}
-    void SetProgress(int) override {}
-};
-
 double WholeRunSeconds()
 {
     UnitConfig config;
@@ -103,10 +96,13 @@ double WholeRunSeconds()
     faults.deadAfterFrames = 3;
     unit.SetFaults(faults);
     const std::string path = SoftwareFile(8 * 1024);
-    CFlashRun run;
-    NullObserver observer;
+    struct CNobody final : COperationObserver {
+    } nobody;
+    std::string errorText;
     const Clock::time_point start = Clock::now();
-    run.Run({unit.DevicePath(), 57600, 115200, path}, observer);
+    UnitConnection connection;
+    connection.port = unit.DevicePath();
+    FlashSoftware(connection, {115200, path}, nobody, errorText);
     const double seconds = SecondsSince(start);
     ::unlink(path.c_str());
     return seconds;

@@ -47,7 +47,7 @@ double ThreadCpuSeconds()
 
 // Time and CPU at the first and the last progress report: one comes after each
 // acknowledged block, whatever whole percent it shows.
-struct ProgressClock final : CDeviceObserver {
+struct ProgressClock final : COperationObserver {
     void ShowStatus(const std::string& text) override
     {
         const std::string_view format = kStatusFlashProgressFormat;
@@ -59,9 +59,6 @@ struct ProgressClock final : CDeviceObserver {
             firstCpu = lastCpu;
         }
     }
-    void SetProgressRange(int) override {}
-    void SetProgress(int) override {}
-
     int reports = 0;
     Clock::time_point first{}, last{};
     double firstCpu = 0, lastCpu = 0;
@@ -109,16 +106,16 @@ Measurement Flash(const std::string& path, int baudRate, bool pace)
     CommTimings timings;
     timings.flashStartPauseMs = 0;
     timings.flashRebootPauseMs = 0;
-    CFlashRun run(timings);
     ProgressClock clock;
     Measurement m;
-    run.Comm().Port().SetTrace([&m](TraceDirection direction, const std::uint8_t*, std::size_t) {
+    const SerialTrace trace = [&m](TraceDirection direction, const std::uint8_t*, std::size_t) {
         m.turnaround.Seen(direction);
-    });
-    const FlashSettings settings{unit.DevicePath(), 57600, baudRate, path};
-    m.ok = run.Run(settings, clock) && clock.reports > 1;
+    };
+    const UnitConnection connection{unit.DevicePath(), 57600, timings, trace};
+    std::string errorText;
+    m.ok = FlashSoftware(connection, {baudRate, path}, clock, errorText) && clock.reports > 1;
     if (!m.ok) {
-        std::fprintf(stderr, "flash failed: %s\n", run.GetErrorText().c_str());
+        std::fprintf(stderr, "flash failed: %s\n", errorText.c_str());
         return m;
     }
     // Progress is reported per block; the first report follows the first block.

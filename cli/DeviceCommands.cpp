@@ -70,9 +70,9 @@ private:
     std::optional<CStatusPrinter> printer;
 };
 
-CUnitConnection Connection(const LineOptions& line, CConsole& console)
+UnitConnection Connection(const LineOptions& line, CConsole& console)
 {
-    CUnitConnection connection;
+    UnitConnection connection;
     connection.port = line.port;
     connection.baudRate = line.baudRate;
     connection.trace = console.Trace();
@@ -115,19 +115,38 @@ int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
     return kExitSuccess;
 }
 
-int Flash(const LineOptions& line, const FlashSettings& settings)
+// Prints what the flash tells, and stops it once Ctrl+C or one of the other stop signals
+// came (see CSignalsStopFlash).
+class CStoppableFlashStatus final : public COperationObserver {
+public:
+    explicit CStoppableFlashStatus(CStatusPrinter& printer) : printer(printer) {}
+
+    void ShowStatus(const std::string& text) override { printer.ShowStatus(text); }
+    void ShowProgress(std::size_t current, std::size_t maximum) override
+    {
+        printer.ShowProgress(current, maximum);
+    }
+    bool StopRequested() const override { return stop; }
+
+private:
+    CStatusPrinter& printer;
+    std::atomic<bool> stop{false};
+    // After the flag it sets, and gone before it.
+    CSignalsStopFlash signals{stop};
+};
+
+int Flash(const LineOptions& line, const FlashOptions& options)
 {
     CConsole console(line.trace);
     console.Status().ShowStatus(kStatusReadyToFlashPrefix +
-                                SoftwareDisplayName(settings.softwarePath));
-    CFlashRun run;
-    if (line.trace) run.Comm().Port().SetTrace(console.Trace());
+                                SoftwareDisplayName(options.softwarePath));
+    std::string errorText;
     bool flashed = false;
     {
-        CSignalsStopFlash signals(run.Comm().abortRequested);
-        flashed = run.Run(settings, console.Status());
+        CStoppableFlashStatus status(console.Status());
+        flashed = FlashSoftware(Connection(line, console), options, status, errorText);
     }
-    if (!flashed) return console.Fail(run.GetErrorText());
+    if (!flashed) return console.Fail(errorText);
     console.Status().Finish();
     return kExitSuccess;
 }
@@ -181,19 +200,15 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
     }
     {
         auto line = std::make_shared<LineOptions>();
-        auto settings = std::make_shared<FlashSettings>();
+        auto options = std::make_shared<FlashOptions>();
         CLI::App* sub = app.add_subcommand(
             "flash", "Load new unit software through the unit's bootloader (Ctrl+C stops it)");
         AddPortOptions(sub, *line);
-        AddBaudOption(sub, "--connect-baud", settings->connectBaudRate,
-                      "the rate the unit's port is set to");
-        AddBaudOption(sub, "--download-baud", settings->downloadBaudRate,
+        AddBaudOption(sub, "--connect-baud", line->baudRate, "the rate the unit's port is set to");
+        AddBaudOption(sub, "--download-baud", options->downloadBaudRate,
                       "the rate of the download");
-        sub->add_option("FILE.bin", settings->softwarePath, "the software file")->required();
-        subcommands.push_back({sub, [line, settings] {
-                                   settings->port = line->port;
-                                   return Flash(*line, *settings);
-                               }});
+        sub->add_option("FILE.bin", options->softwarePath, "the software file")->required();
+        subcommands.push_back({sub, [line, options] { return Flash(*line, *options); }});
     }
     {
         auto line = std::make_shared<LineOptions>();

@@ -38,14 +38,10 @@ void CStatusPrinter::ShowStatus(const std::string& text)
     }
 }
 
-void CStatusPrinter::SetProgressRange(int maximum)
+void CStatusPrinter::ShowProgress(std::size_t current, std::size_t maximum)
 {
-    range = std::max(maximum, 1);
-}
-
-void CStatusPrinter::SetProgress(int newPosition)
-{
-    position = std::clamp(newPosition, 0, range);
+    range = std::max<std::size_t>(maximum, 1);
+    position = std::min(current, range);
     if (!barText.empty()) DrawBar();
 }
 
@@ -69,9 +65,9 @@ void CStatusPrinter::PrintLine(const std::string& text)
 
 void CStatusPrinter::DrawBar()
 {
-    const int filled = position * kBarWidth / range;
-    std::string line = "\r[" + std::string(std::size_t(filled), '#') +
-                       std::string(std::size_t(kBarWidth - filled), ' ') + "] " + barText;
+    const std::size_t filled = position * kBarWidth / range;
+    std::string line =
+        "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " + barText;
     if (line == drawn) return;
     drawn = line;
     // Clear to the end of the line: a shorter text leaves nothing of a longer one behind.

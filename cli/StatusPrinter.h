@@ -8,19 +8,18 @@
 #include <string>
 
 #include "cli/LineTrace.h"
-#include "device/DeviceOperation.h"
+#include "comm/OperationObserver.h"
 
-class CStatusPrinter final : public CDeviceObserver {
+class CStatusPrinter final : public COperationObserver {
 public:
-    static constexpr int kBarWidth = 40;
+    static constexpr std::size_t kBarWidth = 40;
 
     // terminal: out is a terminal on which a line can be redrawn. trace: printed up to date
     // before each status, so that bytes and statuses keep their order; may be null.
     CStatusPrinter(std::FILE* out, bool terminal, CLineTrace* trace = nullptr);
 
     void ShowStatus(const std::string& text) override;
-    void SetProgressRange(int maximum) override;
-    void SetProgress(int position) override;
+    void ShowProgress(std::size_t current, std::size_t maximum) override;
 
     // Ends a bar that is still drawn, so that whatever comes next starts on a line of its own.
     void Finish();
@@ -34,7 +33,7 @@ private:
     CLineTrace* trace;
     std::string lastPrinted;
     std::string barText;  // the progress status the bar shows, empty when no bar is drawn
-    int range = 100;
-    int position = 0;
+    std::size_t range = 100;
+    std::size_t position = 0;
     std::string drawn;  // what the bar's line shows now, so that a repeat draws nothing
 };

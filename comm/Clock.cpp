@@ -15,9 +15,9 @@ void Pause(int milliseconds)
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void PauseUnlessStopped(int milliseconds, const std::atomic<bool>& stop)
+void PauseUnlessStopped(int milliseconds, const COperationObserver& observer)
 {
     constexpr int kSliceMs = 20;
-    for (int left = milliseconds; left > 0 && !stop; left -= kSliceMs)
+    for (int left = milliseconds; left > 0 && !observer.StopRequested(); left -= kSliceMs)
         Pause(std::min(left, kSliceMs));
 }

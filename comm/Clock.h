@@ -2,7 +2,7 @@
 // between their steps.
 #pragma once
 
-#include <atomic>
+#include "comm/OperationObserver.h"
 
 // Milliseconds of the steady clock: for deadlines, never for the time of day.
 long long NowMs();
@@ -10,5 +10,5 @@ long long NowMs();
 // Sleeps; a time of zero or less returns at once.
 void Pause(int milliseconds);
 
-// Sleeps, but wakes within a few hundredths of a second of a stop asked for.
-void PauseUnlessStopped(int milliseconds, const std::atomic<bool>& stop);
+// Sleeps, but wakes within a few hundredths of a second of a stop the observer asks for.
+void PauseUnlessStopped(int milliseconds, const COperationObserver& observer);

@@ -96,9 +96,23 @@ std::string CommandFailedText(const std::string& line)
     return text;
 }
 
-CCommunications::CCommunications(const CommTimings& timingValues, std::atomic<bool>* abortFlag)
-    : abortRequested(abortFlag != nullptr ? *abortFlag : ownAbortFlag), timings(timingValues)
+namespace {
+
+// Hears nothing and never stops: the observer of a conversation nobody watches.
+COperationObserver& Unobserved()
 {
+    static struct CNobody final : COperationObserver {
+    } nobody;
+    return nobody;
+}
+
+}  // namespace
+
+CCommunications::CCommunications(const CommTimings& timingValues, COperationObserver* observerOf,
+                                 SerialTrace trace)
+    : observer(observerOf != nullptr ? observerOf : &Unobserved()), timings(timingValues)
+{
+    if (trace) port.SetTrace(std::move(trace));
 }
 
 CCommunications::~CCommunications()
@@ -124,7 +138,7 @@ bool CCommunications::ReadByteBy(std::uint8_t& byte, unsigned perByteMs, long lo
     const long long end = std::min(deadline, NowMs() + perByteMs);
     bool received = false;
     for (;;) {
-        if (stop == Stoppable::Yes && abortRequested) break;
+        if (stop == Stoppable::Yes && StopRequested()) break;
         const long long left = end - NowMs();
         if (left <= 0) break;
         // In short slices when a stop may end the wait. A slice that fails well before its
@@ -156,11 +170,6 @@ bool CCommunications::ReadUntilBy(std::string& text, std::string_view wanted, un
     return false;
 }
 
-bool CCommunications::EnterCommandMode(int portNumber, int baudRate)
-{
-    return EnterCommandMode(PortLabel(portNumber, "", false), baudRate);
-}
-
 bool CCommunications::EnterCommandMode(const std::string& portName, int baudRate)
 {
     errorText = kOpenFailedText;
@@ -178,7 +187,7 @@ bool CCommunications::EnterCommandMode(const std::string& portName, int baudRate
     port.Flush();
 
     errorText = kEnterCommandModeText;
-    if (abortRequested) return false;
+    if (StopRequested()) return false;
     std::string reply(1, kWakeUpByte);
     port.WriteString(reply);  // a lost byte shows as a missing banner
     const unsigned perByte = timings.bannerTimeoutMs;
@@ -187,7 +196,7 @@ bool CCommunications::EnterCommandMode(const std::string& portName, int baudRate
         return false;
     if (reply.find(kCommandModeMarker) == std::string::npos) return false;
 
-    for (int attempt = 0; attempt < timings.handshakeAttempts && !abortRequested; ++attempt)
+    for (int attempt = 0; attempt < timings.handshakeAttempts && !StopRequested(); ++attempt)
         if (Exchange(kAcknowledgement, false)) return true;
     return false;
 }
@@ -201,7 +210,7 @@ bool CCommunications::Exchange(const std::string& line, bool needAcknowledgement
 {
     errorText = CommandFailedText(line);
     // Once a stop is asked for, the unit gets nothing more.
-    if (abortRequested) return false;
+    if (StopRequested()) return false;
     port.WriteString(line + "\n");  // a lost line shows as a missing reply
     std::string reply;
     const unsigned perByte = timings.commandTimeoutMs;
@@ -220,7 +229,7 @@ bool CCommunications::QuerySettings(std::string& image)
 {
     image.clear();
     errorText = kQueryFailedText;
-    if (abortRequested || !port.WriteString("PS\n")) return false;
+    if (StopRequested() || !port.WriteString("PS\n")) return false;
 
     // The unit closes the image with "?>". The image may hold those bytes itself; it is then
     // cut there and the image reader rejects it.
@@ -247,7 +256,7 @@ bool CCommunications::QuerySettings(std::string& image)
 bool CCommunications::ApplyHardware(int baudRate)
 {
     errorText = kApplyHardwareText;
-    if (abortRequested || !port.WriteString("SH\n")) return false;
+    if (StopRequested() || !port.WriteString("SH\n")) return false;
     // The unit moves to the new rate right after its echo: no prompt at the old rate.
     std::string reply;
     const unsigned echoPerByte = port.GetTimeout();
@@ -268,7 +277,7 @@ bool CCommunications::ApplyHardware(int baudRate)
 bool CCommunications::InitFlash(int baudRate)
 {
     errorText = kInitFlashText;
-    if (abortRequested || !port.WriteString("SX " + std::to_string(baudRate) + "\n")) return false;
+    if (StopRequested() || !port.WriteString("SX " + std::to_string(baudRate) + "\n")) return false;
     // Not cut short by a stop: the unit may be on its way into the bootloader, and only a
     // caller that knows it got there reboots it.
     std::string reply;
@@ -354,7 +363,7 @@ int CCommunications::WaitForFrameBy(int windowMs, Stoppable stop)
     const long long windowEnd = NowMs() + windowMs;
     // A frame that begins in the window may take what the largest frame needs on the line.
     const long long deadline = windowEnd + kReplyMargin * LineTimeMs(kFrameBufferSize);
-    while (NowMs() < windowEnd && !(stop == Stoppable::Yes && abortRequested))
+    while (NowMs() < windowEnd && !(stop == Stoppable::Yes && StopRequested()))
         if (const int type = PollBy(windowEnd, deadline, stop); type != 0) return type;
     return 0;
 }
@@ -362,7 +371,7 @@ int CCommunications::WaitForFrameBy(int windowMs, Stoppable stop)
 bool CCommunications::Ping()
 {
     errorText = kPingSendText;
-    if (abortRequested || !SendEmptyFrame(FramePing)) return false;
+    if (StopRequested() || !SendEmptyFrame(FramePing)) return false;
     errorText = kPingNoReplyText;
     return WaitForFrameBy(timings.pingWindowMs, Stoppable::Yes) != 0;
 }
@@ -381,20 +390,20 @@ bool CCommunications::QueryUserBlock()
 {
     userBlockAddress = kUserBlockEnd;
     ackReceived = false;
-    for (int round = 0; round < timings.userBlockRounds && !ackReceived && !abortRequested;
+    for (int round = 0; round < timings.userBlockRounds && !ackReceived && !StopRequested();
          ++round) {
         errorText = kUserBlockSendText;
         if (!SendEmptyFrame(FrameUserBlock)) return false;
         // Each round waits as long as a block does for its acknowledgement.
         const long long deadline =
             NowMs() + timings.frameByteTimeoutMs + kReplyMargin * LineTimeMs(2 * kFrameOverhead);
-        for (int poll = 0;
-             poll < timings.userBlockPolls && !abortRequested && !ackReceived && NowMs() < deadline;
+        for (int poll = 0; poll < timings.userBlockPolls && !StopRequested() && !ackReceived &&
+                           NowMs() < deadline;
              ++poll)
             if (PollBy(deadline, deadline, Stoppable::Yes) == 0)
                 Pause(timings.userBlockPollPauseMs);
     }
-    if (abortRequested) {
+    if (StopRequested()) {
         errorText = kDownloadAbortedText;
         return false;
     }
@@ -407,8 +416,6 @@ bool CCommunications::QueryUserBlock()
 
 bool CCommunications::Download(const std::string& path, bool userBlockMode)
 {
-    percentComplete = 0.0;
-    abortRequested = false;
     std::vector<std::uint8_t> software;
     if (!ReadSoftwareFile(path, software, errorText)) return false;
     return Download(software, userBlockMode);
@@ -416,7 +423,6 @@ bool CCommunications::Download(const std::string& path, bool userBlockMode)
 
 bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool userBlockMode)
 {
-    percentComplete = 0.0;
     const std::uint8_t type = userBlockMode ? FrameDataAlternate : FrameData;
     const std::size_t blockSize =
         std::min<std::size_t>(bootInfo.blockSize, kMaxBlockSize) & ~std::size_t(1);
@@ -425,7 +431,7 @@ bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool u
         errorText = kBlockSizeText;
         return false;
     }
-    if (abortRequested) {
+    if (StopRequested()) {
         errorText = kDownloadAbortedText;
         return false;
     }
@@ -441,7 +447,7 @@ bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool u
     std::size_t offset = 0;
     std::size_t remaining = total;
     FrameBuffer frame{};
-    while (!abortRequested && remaining > 0) {
+    while (!StopRequested() && remaining > 0) {
         std::size_t length = std::min(remaining, blockSize);
         if (offset < regionLimit) {
             length = std::min(length, regionLimit - offset);
@@ -467,15 +473,14 @@ bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool u
             const long long deadline = NowMs() + timings.frameByteTimeoutMs +
                                        kReplyMargin * LineTimeMs(length + 2 * kFrameOverhead);
             for (int poll = 0; poll < timings.ackPolls && !ackReceived && !refused &&
-                               !abortRequested && NowMs() < deadline;
+                               !StopRequested() && NowMs() < deadline;
                  ++poll)
                 PollBy(deadline, deadline, Stoppable::Yes);
-            if (abortRequested) break;
+            if (StopRequested()) break;
             if (ackReceived) {
                 offset += length;
                 remaining -= length;
-                percentComplete = double(offset) / double(total) * 100.0;
-                if (display != nullptr) display->UpdateProgress();
+                observer->ShowProgress(offset, total);
                 break;
             }
             if (--budget <= 0) {
@@ -485,7 +490,7 @@ bool CCommunications::Download(const std::vector<std::uint8_t>& software, bool u
         }
     }
 
-    if (abortRequested) {
+    if (StopRequested()) {
         errorText = kDownloadAbortedText;
         return false;
     }

@@ -13,7 +13,6 @@
 // bootloader that keeps refusing, fails the step in seconds rather than hours.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "comm/Frame.h"
+#include "comm/OperationObserver.h"
 #include "comm/SerialPort.h"
 
 // The unit's and the tool's texts, one home each.
@@ -105,22 +105,15 @@ struct CommTimings {
     int flashRebootPauseMs = 2500;   // after a download, before Reboot
 };
 
-// Told of a download's progress after each acknowledged block, on the downloading thread;
-// it reads percentComplete of the CCommunications that calls it.
-class CFlashDisplay {
-public:
-    virtual void UpdateProgress() {}
-
-protected:
-    ~CFlashDisplay() = default;  // never deleted through this interface
-};
-
 class CCommunications {
 public:
-    // With abortFlag, the caller's flag is this object's abortRequested: whoever holds it can
-    // stop the operation under way from another thread.
+    // The observer (not owned; none: nobody listens, nothing stops) is told a download's
+    // progress after each acknowledged block, in bytes of the file, and asked at every check
+    // whether to stop: a stop ends the operation under way, which fails. Any wait notices it
+    // within a few hundredths of a second, except the two that see a step through: the
+    // unit's answer to "SX" and the reply to a reboot. With trace, every byte on the line.
     explicit CCommunications(const CommTimings& timings = {},
-                             std::atomic<bool>* abortFlag = nullptr);
+                             COperationObserver* observer = nullptr, SerialTrace trace = {});
     ~CCommunications();
     CCommunications(const CCommunications&) = delete;
     CCommunications& operator=(const CCommunications&) = delete;
@@ -133,7 +126,6 @@ public:
     // cannot be opened the error text names the device and the system's reason on a
     // second line.
     bool EnterCommandMode(const std::string& port, int baudRate);
-    bool EnterCommandMode(int portNumber, int baudRate);
 
     // Sends the line and a line feed; true when the unit's reply up to '>' contains "OK".
     // The unit's echo of the line does not count, so a line that itself holds the letters
@@ -167,38 +159,25 @@ public:
     // begun inside the window may end after it, by no more than its bytes take on the line.
     int WaitForFrame(int windowMs);
     // Asks the bootloader who it is; true when any frame answers within the window. A reply
-    // with data updates bootInfo.
+    // with data updates BootInfo.
     bool Ping();
     // Sends the file in acknowledged blocks of the size the last ping reported (at most
     // 1024). With userBlockMode, files longer than 0x40000 bytes skip the unit's user block.
-    // Clears abortRequested first, then reads the file whole (ReadSoftwareFile).
+    // Reads the file whole first (ReadSoftwareFile).
     bool Download(const std::string& path, bool userBlockMode);
-    // The same with the file already read; abortRequested is left as it is, so that a stop
-    // asked for before the download began is not lost. Each block waits for its
+    // The same with the file already read. Each block waits for its
     // acknowledgement until the unit refuses it or the frame time-out has passed without
     // one; either costs one time-out of the budget, and the block goes again.
     bool Download(const std::vector<std::uint8_t>& software, bool userBlockMode);
     // Restarts the unit; true only when the first frame to come back is the reboot reply.
     bool Reboot();
 
-    // The port itself, for a trace of the bytes (SetTrace).
-    CSerialPort& Port() { return port; }
-    const CommTimings& Timings() const { return timings; }
-
-    // Set from any thread: the operation under way stops at its next check and fails. Any
-    // wait notices it within a few hundredths of a second, except the two that see a step
-    // through: the unit's answer to "SX" and the reply to a reboot. Cleared when a download
-    // of a file by path starts.
-    std::atomic<bool>& abortRequested;
-    // Download progress in percent of the file: -1 before any download, 0 at its start,
-    // 100 when every block was acknowledged. Left as it was by a failed download.
-    std::atomic<double> percentComplete{-1.0};
     // What the last ping reply with data told.
-    BootloaderInfo bootInfo;
+    const BootloaderInfo& BootInfo() const { return bootInfo; }
     // Start of the unit's user block as it reported it, at most 0x40000.
-    std::uint32_t userBlockAddress = kUserBlockEnd;
-    // Not owned; notified after each acknowledged block.
-    CFlashDisplay* display = nullptr;
+    std::uint32_t UserBlockAddress() const { return userBlockAddress; }
+    const CommTimings& Timings() const { return timings; }
+    const CSerialPort& Port() const { return port; }
 
 private:
     // Whether a stop asked for ends a wait early.
@@ -222,11 +201,14 @@ private:
     int WaitForFrameBy(int windowMs, Stoppable stop);
     bool SendEmptyFrame(std::uint8_t type);
     bool QueryUserBlock();
+    bool StopRequested() const { return observer->StopRequested(); }
 
-    std::atomic<bool> ownAbortFlag{false};
+    COperationObserver* observer;
     CSerialPort port;
     CommTimings timings;
     std::string errorText;
+    BootloaderInfo bootInfo;
+    std::uint32_t userBlockAddress = kUserBlockEnd;
     int lineRate = 0;  // the port's baud rate; 0 while closed
     bool ackReceived = false;
     bool refused = false;  // a data frame came back with a status other than acknowledge

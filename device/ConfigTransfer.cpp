@@ -2,39 +2,12 @@
 
 #include <sstream>
 
+#include "comm/Clock.h"
 #include "config/CommandList.h"
 #include "config/ConfigImage.h"
+#include "device/UnitSession.h"
 
 namespace {
-
-// The port is closed on every way out of an operation.
-class CSession {
-public:
-    explicit CSession(const CUnitConnection& connection) : comm(connection.timings, connection.stop)
-    {
-        if (connection.trace) comm.Port().SetTrace(connection.trace);
-    }
-    ~CSession() { comm.ClosePort(); }
-    CSession(const CSession&) = delete;
-    CSession& operator=(const CSession&) = delete;
-
-    // A step that failed because a stop was asked for tells that, not its own words.
-    bool Fail(std::string& errorText)
-    {
-        errorText = Stopped() ? kStatusCancelled : comm.GetErrorText();
-        comm.ClosePort();
-        return false;
-    }
-    bool Stopped() const { return comm.abortRequested; }
-    bool Cancel(std::string& errorText)
-    {
-        errorText = kStatusCancelled;
-        comm.ClosePort();
-        return false;
-    }
-
-    CCommunications comm;
-};
 
 // The status names a line by its two-letter command code.
 std::string CommandCode(const std::string& line)
@@ -42,48 +15,45 @@ std::string CommandCode(const std::string& line)
     return line.substr(0, 2);
 }
 
-bool ReadSteps(const CUnitConnection& connection, UnitConfig& config, CDeviceObserver& observer,
+bool ReadSteps(const UnitConnection& connection, UnitConfig& config, COperationObserver& observer,
                std::string& errorText)
 {
-    CSession session(connection);
-    CCommunications& comm = session.comm;
+    constexpr std::size_t kSteps = 3;
+    CUnitSession session(connection, observer);
+    CCommunications& comm = session.Comm();
 
-    observer.SetProgressRange(3);
-    observer.SetProgress(0);
+    observer.ShowProgress(0, kSteps);
     observer.ShowStatus(kStatusConnecting);
-    if (!comm.EnterCommandMode(connection.port, connection.baudRate))
-        return session.Fail(errorText);
+    if (!session.EnterCommandMode()) return session.Fail(errorText);
 
     observer.ShowStatus(kStatusReading);
-    observer.SetProgress(1);
+    observer.ShowProgress(1, kSteps);
     std::string image;
     if (!comm.QuerySettings(image)) return session.Fail(errorText);
 
     comm.ClosePort();
     if (session.Stopped()) return session.Cancel(errorText);
     observer.ShowStatus(kStatusLoading);
-    observer.SetProgress(2);
+    observer.ShowProgress(2, kSteps);
     std::istringstream source(image);
     if (!ReadConfigImage(config, source, errorText)) return false;
 
     observer.ShowStatus(kStatusLoaded);
-    observer.SetProgress(3);
+    observer.ShowProgress(3, kSteps);
     return true;
 }
 
-bool SendSteps(const CUnitConnection& connection, const UnitConfig& config,
-               const SendOptions& options, CDeviceObserver& observer, std::string& errorText)
+bool SendSteps(const UnitConnection& connection, const UnitConfig& config,
+               const SendOptions& options, COperationObserver& observer, std::string& errorText)
 {
     std::vector<std::string> lines = BuildSendLines(config, options.zeroTotalizer);
-    const int lineCount = static_cast<int>(lines.size()) + (options.synchronizeTime ? 1 : 0);
+    const std::size_t lineCount = lines.size() + (options.synchronizeTime ? 1 : 0);
 
-    CSession session(connection);
-    CCommunications& comm = session.comm;
-    observer.SetProgressRange(lineCount);
-    observer.SetProgress(0);
+    CUnitSession session(connection, observer);
+    CCommunications& comm = session.Comm();
+    observer.ShowProgress(0, lineCount);
     observer.ShowStatus(kStatusConnecting);
-    if (!comm.EnterCommandMode(connection.port, connection.baudRate))
-        return session.Fail(errorText);
+    if (!session.EnterCommandMode()) return session.Fail(errorText);
 
     // The clock is read only once the unit answers, so the time it gets is current.
     if (options.synchronizeTime) {
@@ -102,11 +72,11 @@ bool SendSteps(const CUnitConnection& connection, const UnitConfig& config,
         if (!comm.SendCommand(line)) {
             if (session.Stopped()) return session.Cancel(errorText);
             observer.ShowStatus(kStatusRetryingPrefix + CommandCode(line));
-            PauseUnlessStopped(timings.commandRetryPauseMs, comm.abortRequested);
+            PauseUnlessStopped(timings.commandRetryPauseMs, observer);
             // A line that fails twice ends the send; the unit keeps what it accepted.
             if (!comm.SendCommand(line)) return session.Fail(errorText);
         }
-        observer.SetProgress(static_cast<int>(i) + 1);
+        observer.ShowProgress(i + 1, lineCount);
     }
 
     // The unit moves its configuration port to the rate just sent, and the tool follows.
@@ -120,15 +90,15 @@ bool SendSteps(const CUnitConnection& connection, const UnitConfig& config,
 
 }  // namespace
 
-bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
-                       CDeviceObserver& observer, std::string& errorText)
+bool ReadConfiguration(const UnitConnection& connection, UnitConfig& config,
+                       COperationObserver& observer, std::string& errorText)
 {
     return RunGuarded(errorText,
                       [&] { return ReadSteps(connection, config, observer, errorText); });
 }
 
-bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& config,
-                       const SendOptions& options, CDeviceObserver& observer,
+bool SendConfiguration(const UnitConnection& connection, const UnitConfig& config,
+                       const SendOptions& options, COperationObserver& observer,
                        std::string& errorText)
 {
     return RunGuarded(errorText,

@@ -19,8 +19,8 @@ inline constexpr char kStatusProgrammed[] = "Unit successfully programmed";
 // Asks the unit for its configuration image and loads it into config. True only when the
 // image passed every check and replaced the record; otherwise the record is untouched and
 // errorText tells the failed step.
-bool ReadConfiguration(const CUnitConnection& connection, UnitConfig& config,
-                       CDeviceObserver& observer, std::string& errorText);
+bool ReadConfiguration(const UnitConnection& connection, UnitConfig& config,
+                       COperationObserver& observer, std::string& errorText);
 
 struct SendOptions {
     bool synchronizeTime = false;  // "ST" with the computer's local time, first of all lines
@@ -37,6 +37,6 @@ std::string TimeLine(const std::tm& localTime);
 // Programs the unit with the record line by line, retrying a failed line once, then makes
 // it apply its hardware settings and follows its configuration port to the stored rate.
 // The first line that fails twice ends the send: nothing after it is sent.
-bool SendConfiguration(const CUnitConnection& connection, const UnitConfig& config,
-                       const SendOptions& options, CDeviceObserver& observer,
+bool SendConfiguration(const UnitConnection& connection, const UnitConfig& config,
+                       const SendOptions& options, COperationObserver& observer,
                        std::string& errorText);

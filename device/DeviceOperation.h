@@ -10,13 +10,12 @@
 // all) fails it with a text like any other failure.
 #pragma once
 
-#include <atomic>
 #include <exception>
 #include <new>
 #include <string>
 
-#include "comm/Clock.h"
 #include "comm/Communications.h"
+#include "comm/OperationObserver.h"
 #include "comm/SerialPort.h"
 
 inline constexpr char kStatusReady[] = "Ready";
@@ -28,27 +27,15 @@ inline constexpr char kStatusCancelled[] = "Cancelled";
 inline constexpr char kOutOfMemoryText[] = "Not enough memory for the operation";
 inline constexpr char kUnexpectedErrorPrefix[] = "Unexpected error: ";
 
-// Told of an operation's progress, on the thread that runs it.
-class CDeviceObserver {
-public:
-    virtual void ShowStatus(const std::string& text) = 0;
-    // The progress bar runs from 0 to maximum.
-    virtual void SetProgressRange(int maximum) = 0;
-    virtual void SetProgress(int position) = 0;
-
-protected:
-    ~CDeviceObserver() = default;
-};
-
-// Where and how the unit is reached.
-struct CUnitConnection {
-    std::string port;  // a device path, or "COM n"
-    int baudRate = 57600;
+// Where and how the unit is reached; every operation takes one. An operation's observer
+// (comm/OperationObserver.h) hears its statuses and progress, and may stop it: the operation
+// then ends at its next check, the port closed, and fails with kStatusCancelled (a flash
+// with "Download aborted at user request").
+struct UnitConnection {
+    std::string port;      // a device path, or "COM n"
+    int baudRate = 57600;  // the rate the unit's configuration port is set to
     CommTimings timings;
     SerialTrace trace;  // every byte on the line, when set
-    // Set from another thread, it ends the operation at its next check, the port closed;
-    // the operation then fails with kStatusCancelled. Not owned.
-    std::atomic<bool>* stop = nullptr;
 };
 
 // The text for the exception being handled.

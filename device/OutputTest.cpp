@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config/Quantities.h"
+#include "device/UnitSession.h"
 
 bool IsTestCurrent(double milliamperes)
 {
@@ -17,26 +18,20 @@ std::string OutputTestCommand(int channel, double milliamperes)
     return line;
 }
 
-bool TestOutput(const CUnitConnection& connection, int channel, double milliamperes,
-                CDeviceObserver& observer, std::string& errorText)
+bool TestOutput(const UnitConnection& connection, int channel, double milliamperes,
+                COperationObserver& observer, std::string& errorText)
 {
     if (!IsTestCurrent(milliamperes)) {
         errorText = kTestCurrentText;
         return false;
     }
     return RunGuarded(errorText, [&] {
-        CCommunications comm(connection.timings, connection.stop);
-        if (connection.trace) comm.Port().SetTrace(connection.trace);
-
+        CUnitSession session(connection, observer);
         observer.ShowStatus(kStatusConnecting);
-        bool sent =
-            comm.EnterCommandMode(connection.port, connection.baudRate) && !comm.abortRequested;
-        if (sent) {
-            observer.ShowStatus(kStatusSendingOutputTest);
-            sent = comm.SendCommand(OutputTestCommand(channel, milliamperes));
-        }
-        if (!sent) errorText = comm.abortRequested ? kStatusCancelled : comm.GetErrorText();
-        comm.ClosePort();
-        return sent;
+        if (!session.EnterCommandMode() || session.Stopped()) return session.Fail(errorText);
+        observer.ShowStatus(kStatusSendingOutputTest);
+        if (!session.Comm().SendCommand(OutputTestCommand(channel, milliamperes)))
+            return session.Fail(errorText);
+        return true;
     });
 }

@@ -20,5 +20,5 @@ std::string OutputTestCommand(int channel, double milliamperes);
 // Connects, sends the one "XO" line and closes the port again. A current that is not a test
 // current (IsTestCurrent) is refused with kTestCurrentText before the port is opened: the
 // unit would drive whatever it is sent.
-bool TestOutput(const CUnitConnection& connection, int channel, double milliamperes,
-                CDeviceObserver& observer, std::string& errorText);
+bool TestOutput(const UnitConnection& connection, int channel, double milliamperes,
+                COperationObserver& observer, std::string& errorText);

@@ -60,23 +60,22 @@ CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* paren
 void CConnectDialog::OnProgram()
 {
     // The lists cannot be left without a selection.
-    CUnitConnection connection;
+    UnitConnection connection;
     connection.port = ChosenPort(*portList).value_or(std::string());
     connection.baudRate = ChosenBaudRate(*baudList).value_or(0);
     connection.timings = timings;
-    connection.stop = StopFlag();
     if (readMode)
         StartRead(connection);
     else
         StartSend(connection);
 }
 
-void CConnectDialog::StartRead(const CUnitConnection& connection)
+void CConnectDialog::StartRead(const UnitConnection& connection)
 {
     // Read into a copy: the record changes only together with readSucceeded.
     auto received = std::make_shared<UnitConfig>(*config);
     RunOperation(
-        [connection, received](CDeviceObserver& observer, std::string& errorText) {
+        [connection, received](COperationObserver& observer, std::string& errorText) {
             return ReadConfiguration(connection, *received, observer, errorText);
         },
         [this, received](bool succeeded, const QString& errorText) {
@@ -101,12 +100,12 @@ void CConnectDialog::StartRead(const CUnitConnection& connection)
         });
 }
 
-void CConnectDialog::StartSend(const CUnitConnection& connection)
+void CConnectDialog::StartSend(const UnitConnection& connection)
 {
     const UnitConfig record = *config;
     const SendOptions options{synchronizeTime->isChecked(), zeroTotalizer->isChecked()};
     RunOperation(
-        [connection, record, options](CDeviceObserver& observer, std::string& errorText) {
+        [connection, record, options](COperationObserver& observer, std::string& errorText) {
             return SendConfiguration(connection, record, options, observer, errorText);
         },
         [this](bool succeeded, const QString& errorText) {

@@ -23,8 +23,8 @@ public:
 
 private:
     void OnProgram();
-    void StartRead(const CUnitConnection& connection);
-    void StartSend(const CUnitConnection& connection);
+    void StartRead(const UnitConnection& connection);
+    void StartSend(const UnitConnection& connection);
     // The failed step's text in a message box, then the dialog is ready for another try.
     void ShowFailure(const QString& errorText);
 

@@ -19,11 +19,10 @@ QLabel* BuddyLabel(const QString& text, QWidget* buddy)
 CDeviceDialog::CDeviceDialog(QWidget* parent) : QDialog(parent)
 {
     connect(&task, &CDeviceTask::statusChanged, this, &CDeviceDialog::SetStatus);
-    connect(&task, &CDeviceTask::progressRangeChanged, this, [this](int maximum) {
-        if (progressBar) progressBar->setRange(0, maximum);
-    });
-    connect(&task, &CDeviceTask::progressChanged, this, [this](int position) {
-        if (progressBar) progressBar->setValue(position);
+    connect(&task, &CDeviceTask::progressChanged, this, [this](int current, int maximum) {
+        if (!progressBar) return;
+        progressBar->setRange(0, maximum);
+        progressBar->setValue(current);
     });
 }
 

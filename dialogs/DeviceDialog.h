@@ -44,9 +44,8 @@ protected:
     void Unlock() { SetBusy(false); }
 
     // Set by Cancel (or Escape, or the close box) during the operation now locking the
-    // dialog; the operation sees it through StopFlag.
+    // dialog; the operation sees it through its observer.
     bool CancelRequested() const { return cancelRequested; }
-    std::atomic<bool>* StopFlag() { return &task.StopFlag(); }
     // The outcome of a cancelled operation: "Cancelled" in the status line, no message.
     void ShowCancelled();
 

@@ -2,6 +2,8 @@
 
 #include <QByteArrayView>
 #include <QStringDecoder>
+#include <algorithm>
+#include <climits>
 
 QString DeviceText(const std::string& text)
 {
@@ -50,14 +52,16 @@ void CDeviceTask::ShowStatus(const std::string& text)
         Qt::QueuedConnection);
 }
 
-void CDeviceTask::SetProgressRange(int maximum)
+void CDeviceTask::ShowProgress(std::size_t current, std::size_t maximum)
 {
+    // A progress bar counts in int; the operations report steps and percents, far below.
+    const auto bar = [](std::size_t value) {
+        return static_cast<int>(std::min<std::size_t>(value, INT_MAX));
+    };
     QMetaObject::invokeMethod(
-        this, [this, maximum] { emit progressRangeChanged(maximum); }, Qt::QueuedConnection);
-}
-
-void CDeviceTask::SetProgress(int position)
-{
-    QMetaObject::invokeMethod(
-        this, [this, position] { emit progressChanged(position); }, Qt::QueuedConnection);
+        this,
+        [this, current = bar(current), maximum = bar(maximum)] {
+            emit progressChanged(current, maximum);
+        },
+        Qt::QueuedConnection);
 }

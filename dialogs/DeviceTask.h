@@ -11,20 +11,21 @@
 #include <string>
 #include <thread>
 
+#include "comm/OperationObserver.h"
 #include "device/DeviceOperation.h"
 
 // A device/ text for the screen. Paths and the system's messages come in the locale's
 // UTF-8; a failed command line may carry record text, which is Latin-1.
 QString DeviceText(const std::string& text);
 
-class CDeviceTask final : public QObject, private CDeviceObserver {
+class CDeviceTask final : public QObject, private COperationObserver {
     Q_OBJECT
 
 public:
     // Runs on the worker thread; true on success, otherwise errorText tells the failed step.
     // What it uses is captured by value or shared: the task outlives the dialog's own members.
     // An exception it throws fails it with a text.
-    using Work = std::function<bool(CDeviceObserver& observer, std::string& errorText)>;
+    using Work = std::function<bool(COperationObserver& observer, std::string& errorText)>;
     // Runs on the user-interface thread once the work has ended and the worker is joined.
     using Done = std::function<void(bool succeeded, const QString& errorText)>;
 
@@ -38,19 +39,16 @@ public:
     void Start(Work work, Done done);
     // Asks the running operation to stop at its next check.
     void Stop() { stopRequested = true; }
-    // The flag Stop sets, for the operation to look at; it lives as long as the task.
-    std::atomic<bool>& StopFlag() { return stopRequested; }
 
 signals:
     void statusChanged(const QString& text);
-    void progressRangeChanged(int maximum);
-    void progressChanged(int position);
+    void progressChanged(int current, int maximum);
 
 private:
-    // On the worker thread: each call is handed to the user-interface thread.
+    // On the worker thread: each report is handed to the user-interface thread.
     void ShowStatus(const std::string& text) override;
-    void SetProgressRange(int maximum) override;
-    void SetProgress(int position) override;
+    void ShowProgress(std::size_t current, std::size_t maximum) override;
+    bool StopRequested() const override { return stopRequested; }
 
     void Finish(bool succeeded, const QString& errorText);
 

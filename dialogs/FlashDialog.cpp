@@ -13,9 +13,7 @@
 #include "dialogs/SerialChoice.h"
 
 CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const CommTimings& timings)
-    : CDeviceDialog(parent),
-      softwarePath(softwarePath),
-      flashRun(std::make_shared<CFlashRun>(timings, StopFlag()))
+    : CDeviceDialog(parent), softwarePath(softwarePath), timings(timings)
 {
     setWindowTitle(tr("Flash Software "));
 
@@ -63,18 +61,20 @@ CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const C
     }
 }
 
-CFlashDialog::~CFlashDialog() = default;
-
 void CFlashDialog::OnFlash()
 {
-    FlashSettings settings;
-    settings.port = ChosenPort(*portList).value_or(std::string());
-    settings.connectBaudRate = ChosenBaudRate(*connectBaudList).value_or(0);
-    settings.downloadBaudRate = ChosenBaudRate(*downloadBaudList).value_or(0);
-    settings.softwarePath = QFile::encodeName(softwarePath).toStdString();
+    UnitConnection connection;
+    connection.port = ChosenPort(*portList).value_or(std::string());
+    connection.baudRate = ChosenBaudRate(*connectBaudList).value_or(0);
+    connection.timings = timings;
+    FlashOptions options;
+    options.downloadBaudRate = ChosenBaudRate(*downloadBaudList).value_or(0);
+    options.softwarePath = QFile::encodeName(softwarePath).toStdString();
     // Every outcome is told in the status line as the run goes, a cancelled run's too
     // ("Download aborted at user request").
-    RunOperation([run = flashRun, settings](CDeviceObserver& observer,
-                                            std::string&) { return run->Run(settings, observer); },
-                 [this](bool, const QString&) { Unlock(); });
+    RunOperation(
+        [connection, options](COperationObserver& observer, std::string& errorText) {
+            return FlashSoftware(connection, options, observer, errorText);
+        },
+        [this](bool, const QString&) { Unlock(); });
 }

@@ -3,12 +3,9 @@
 // bootloader is rebooted, and the dialog stays open until the run has ended.
 #pragma once
 
-#include <memory>
-
 #include "comm/Communications.h"
 #include "dialogs/DeviceDialog.h"
 
-class CFlashRun;
 class QComboBox;
 
 class CFlashDialog final : public CDeviceDialog {
@@ -17,15 +14,12 @@ class CFlashDialog final : public CDeviceDialog {
 public:
     explicit CFlashDialog(const QString& softwarePath, QWidget* parent = nullptr,
                           const CommTimings& timings = {});
-    ~CFlashDialog() override;
 
 private:
     void OnFlash();
 
     const QString softwarePath;
-    // Serves every run of this dialog; the running worker holds it too. Its stop flag is the
-    // dialog's task's, which outlives every run.
-    std::shared_ptr<CFlashRun> flashRun;
+    const CommTimings timings;
 
     QComboBox* portList;
     QComboBox* connectBaudList;

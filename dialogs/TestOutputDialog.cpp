@@ -105,18 +105,17 @@ void CTestOutputDialog::OnTestOutput()
         return;
     }
 
-    CUnitConnection connection;
+    UnitConnection connection;
     connection.port = *port;
     connection.baudRate = *baudRate;
     connection.timings = timings;
-    connection.stop = StopFlag();
     const int channel = *channelPosition + 1;
     // Text that is no number goes as NaN, which the output test refuses with the same words
     // as a current out of range.
     const double milliamperes = ParseDecimal(valueEdit->text().toStdString())
                                     .value_or(std::numeric_limits<double>::quiet_NaN());
     RunOperation(
-        [connection, channel, milliamperes](CDeviceObserver& observer, std::string& errorText) {
+        [connection, channel, milliamperes](COperationObserver& observer, std::string& errorText) {
             return TestOutput(connection, channel, milliamperes, observer, errorText);
         },
         [this](bool succeeded, const QString& errorText) {

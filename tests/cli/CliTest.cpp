@@ -293,11 +293,10 @@ TEST(Console, TraceLinesStatusLinesAndTheProgressBar)
 
     CCapture terminal;
     CStatusPrinter bar(terminal.file, true);
-    bar.SetProgressRange(200);
     bar.ShowStatus("Loading the software file...");
     for (int i = 0; i < 3; ++i) {
         bar.ShowStatus("Flash in progress, 50 % complete");
-        bar.SetProgress(100);
+        bar.ShowProgress(100, 200);
     }
     bar.ShowStatus("Rebooting the unit...");
     EXPECT_EQ(terminal.Text(), "Loading the software file...\n\r[" + std::string(40, ' ') +
@@ -315,7 +314,7 @@ TEST(Console, TraceLinesStatusLinesAndTheProgressBar)
               "Flash in progress, 2 % complete", "Sending SZ", "Sending SZ",
               "Failed: Failed to open serial port\n/dev/ttyUSB0: busy"}) {
             printer.ShowStatus(status);
-            printer.SetProgress(1);
+            printer.ShowProgress(1, 100);
         }
         EXPECT_EQ(out.Text(),
                   "Flash in progress, 1 % complete\nFlash in progress, 2 % complete\n"

@@ -97,15 +97,14 @@ private:
 };
 
 // A fresh unit and connection for each case; the fixture takes the progress reports.
-class Protocol : public SimulatedUnitTest, protected CFlashDisplay {
+class Protocol : public SimulatedUnitTest, public COperationObserver {
 protected:
     void Fresh(const SimOptions& options = {}, const SimFaults& faults = {})
     {
         StartUnit(DefaultConfig(), options);
         unit->SetFaults(faults);
         stop = false;
-        comm = std::make_unique<CCommunications>(timings, &stop);
-        comm->display = this;
+        comm = std::make_unique<CCommunications>(timings, this);
         seen.clear();
     }
 
@@ -158,17 +157,19 @@ protected:
         return unit->Log().dataFrames;
     }
 
-    // Holds the download at report number holdAt until an abort is asked for.
-    void UpdateProgress() override
+    // Each report in percent of the file. Holds the download at report number holdAt until
+    // a stop is asked for.
+    void ShowProgress(std::size_t current, std::size_t maximum) override
     {
-        seen.push_back(comm->percentComplete);
+        seen.push_back(double(current) / double(maximum) * 100.0);
         if (int(seen.size()) != holdAt) return;
         held = true;
-        while (!comm->abortRequested) std::this_thread::yield();
+        while (!stop) std::this_thread::yield();
     }
+    bool StopRequested() const override { return stop; }
 
-    CommTimings timings;            // the unit's real waits, which cost nothing when it answers
-    std::atomic<bool> stop{false};  // the connection's abortRequested
+    CommTimings timings;  // the unit's real waits, which cost nothing when it answers
+    std::atomic<bool> stop{false};
     std::unique_ptr<CCommunications> comm;
     std::string image;
     std::vector<double> seen;
@@ -292,7 +293,7 @@ TEST_F(Protocol, ConnectsByComNumberAndTheAnswerNotTheEchoAcknowledges)
     EXPECT_FALSE(RunSteps("connect 9600"));
     EXPECT_EQ(unit->Log().banners, 0);  // the unit at another rate heard nothing
     ASSERT_FALSE(unit->Announce().empty());
-    EXPECT_TRUE(comm->EnterCommandMode(1, 57600)) << comm->GetErrorText();
+    EXPECT_TRUE(comm->EnterCommandMode("COM 1", 57600)) << comm->GetErrorText();
     EXPECT_EQ(unit->Log().banners, 1);
     EXPECT_TRUE(RunSteps("send SN 1 OKAY")) << comm->GetErrorText();
     EXPECT_STREQ(unit->Config().instrumentName[0], "OKAY");
@@ -334,7 +335,7 @@ TEST_F(Protocol, BlocksAreEvenAndNoLargerThan1024OrTheSizeThePingReported)
         SCOPED_TRACE(reported);
         const std::vector<SimDataFrame> frames =
             Download(Pattern(2100), With(&SimOptions::blockSize, std::uint16_t(reported)));
-        EXPECT_EQ(comm->bootInfo.text, "Weirlink boot 1.07");
+        EXPECT_EQ(comm->BootInfo().text, "Weirlink boot 1.07");
         ASSERT_EQ(frames.size(), (2100 + used - 1) / used);
         EXPECT_EQ(frames[0].length, used);
         EXPECT_EQ(frames.back().offset + frames.back().length, 2100u);
@@ -344,11 +345,12 @@ TEST_F(Protocol, BlocksAreEvenAndNoLargerThan1024OrTheSizeThePingReported)
         EXPECT_EQ(seen.back(), 100.0);
     }
     // A ping reply without data leaves what the last one told.
-    Fresh({}, With(&SimFaults::pingEmptyReply, true));
-    comm->bootInfo = {"earlier", 512};
+    Fresh(With(&SimOptions::blockSize, std::uint16_t(512)));
     ASSERT_TRUE(RunSteps("connect 57600;flash 115200"));
-    EXPECT_EQ(comm->bootInfo.text, "earlier");
-    EXPECT_EQ(comm->bootInfo.blockSize, 512);
+    unit->SetFaults(With(&SimFaults::pingEmptyReply, true));
+    ASSERT_TRUE(comm->Ping());
+    EXPECT_EQ(comm->BootInfo().text, "Weirlink boot 1.07");
+    EXPECT_EQ(comm->BootInfo().blockSize, 512);
 }
 
 TEST_F(Protocol, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
@@ -369,7 +371,7 @@ TEST_F(Protocol, UserBlockIsSkippedOnlyWhenTheFileReachesPastIt)
         const std::vector<SimDataFrame> frames =
             Download(file, With(&SimOptions::userBlockAddress, c.reported), {}, "download ");
         EXPECT_EQ(unit->Log().userBlockQueries, c.queries);
-        EXPECT_EQ(comm->userBlockAddress, c.skipFrom);
+        EXPECT_EQ(comm->UserBlockAddress(), c.skipFrom);
         std::size_t next = 0;
         for (const SimDataFrame& frame : frames) {
             ASSERT_EQ(frame.offset, next == c.skipFrom ? 0x40000 : next);
@@ -439,7 +441,7 @@ TEST_F(Protocol, EveryBootloaderFaultEndsWithinItsTimeOuts)
     }
 }
 
-TEST_F(Protocol, AbortFromAnotherThreadStopsTheDownloadAndTheNextStartsAfresh)
+TEST_F(Protocol, AStopFromAnotherThreadEndsTheDownloadAndTheNextStartsAfresh)
 {
     Fresh();
     ASSERT_TRUE(RunSteps("connect 57600;flash 115200"));
@@ -448,12 +450,14 @@ TEST_F(Protocol, AbortFromAnotherThreadStopsTheDownloadAndTheNextStartsAfresh)
     bool done = true;
     std::thread worker([&] { done = comm->Download(file.Path(), false); });
     while (!held) std::this_thread::yield();
-    comm->abortRequested = true;
+    stop = true;
     worker.join();
     EXPECT_FALSE(done);
     EXPECT_EQ(comm->GetErrorText(), "Download aborted at user request");
-    EXPECT_DOUBLE_EQ(comm->percentComplete, 3 * 100.0 / 64);
+    EXPECT_EQ(seen.size(), 3u);  // not one block after the stop
+    EXPECT_DOUBLE_EQ(seen.back(), 3 * 100.0 / 64);
     holdAt = 0;
+    stop = false;
     EXPECT_TRUE(comm->Download(file.Path(), false)) << comm->GetErrorText();
     EXPECT_TRUE(comm->Reboot()) << comm->GetErrorText();
     EXPECT_EQ(unit->BaudRate(), 57600);  // back at its configuration port's rate

@@ -24,10 +24,10 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// Everything an operation told, in order, progress as "range N" and "at N". Holds the
-// operation at the status holdAt until a stop is asked for from another thread; throws at
-// the status throwAt, as a report that runs out of memory would.
-struct RecordingObserver final : CDeviceObserver {
+// Everything an operation told, in order, progress as "at N of M". Holds the operation at
+// the status holdAt until a stop is asked for from another thread; throws at the status
+// throwAt, as a report that runs out of memory would.
+struct RecordingObserver final : COperationObserver {
     void ShowStatus(const std::string& text) override
     {
         events.push_back(text);
@@ -35,35 +35,36 @@ struct RecordingObserver final : CDeviceObserver {
         if (text == throwAt) throw std::bad_alloc();
         if (text != holdAt) return;
         held = true;
-        while (!*stop) std::this_thread::yield();
+        while (!stop) std::this_thread::yield();
     }
-    void SetProgressRange(int most) override { events.push_back("range " + std::to_string(most)); }
-    void SetProgress(int position) override { events.push_back("at " + std::to_string(position)); }
+    void ShowProgress(std::size_t current, std::size_t maximum) override
+    {
+        events.push_back("at " + std::to_string(current) + " of " + std::to_string(maximum));
+    }
+    bool StopRequested() const override { return stop; }
 
     Texts events, statuses;
     std::string holdAt, throwAt;
-    std::atomic<bool>* stop = nullptr;
+    std::atomic<bool> stop{false};
     std::atomic<bool> held{false};
 };
 
 // Runs the operation on a thread of its own, holds it at the status and stops it from here.
 template <class Operation>
-bool StopAt(RecordingObserver& observer, std::atomic<bool>& stop, const std::string& status,
-            Operation&& operation)
+bool StopAt(RecordingObserver& observer, const std::string& status, Operation&& operation)
 {
     observer.holdAt = status;
-    observer.stop = &stop;
     bool done = true;
     std::thread worker([&] { done = operation(); });
     while (!observer.held) std::this_thread::yield();
-    stop = true;
+    observer.stop = true;
     worker.join();
     return done;
 }
 
 class DeviceOperationsTest : public SimulatedUnitTest {
 protected:
-    CUnitConnection Connection(int rate = 57600) const
+    UnitConnection Connection(int rate = 57600) const
     {
         return {Device(), rate, FastTimings(), {}};
     }
@@ -71,7 +72,7 @@ protected:
     // Whatever the outcome, the operation let go of the port.
     void ExpectPortFree() const { EXPECT_TRUE(CSerialPort().Open(Device(), 57600)) << "left open"; }
 
-    FlashSettings Settings() const { return {Device(), 57600, 115200, software.Path()}; }
+    FlashOptions Software() const { return {115200, software.Path()}; }
 
     RecordingObserver observer;
     std::string errorText;
@@ -99,11 +100,10 @@ TEST_F(DeviceOperationsTest, SendReadAndOutputTestTellEveryTextInOrder)
               (Texts{"SZ 1", "SZ 2", "SZ 3", "IP 192 168 1 10"}));
     EXPECT_EQ(lines.back(), "SH");
     EXPECT_EQ(unit->BaudRate(), 38400);
-    Texts progress = {"range " + std::to_string(count)};
-    for (int i = 0; i <= count; ++i) progress.push_back("at " + std::to_string(i));
-    std::erase_if(observer.events, [](const std::string& e) {
-        return !e.starts_with("at ") && !e.starts_with("range ");
-    });
+    Texts progress;
+    for (int i = 0; i <= count; ++i)
+        progress.push_back("at " + std::to_string(i) + " of " + std::to_string(count));
+    std::erase_if(observer.events, [](const std::string& e) { return !e.starts_with("at "); });
     EXPECT_EQ(observer.events, progress);
     const Texts& said = observer.statuses;
     const auto retry = std::find(said.begin(), said.end(), "Retrying SO");
@@ -117,8 +117,8 @@ TEST_F(DeviceOperationsTest, SendReadAndOutputTestTellEveryTextInOrder)
     ASSERT_TRUE(ReadConfiguration(Connection(38400), read, reading, errorText)) << errorText;
     ExpectPortFree();
     EXPECT_EQ(std::memcmp(&read, &sent, sizeof read), 0);
-    EXPECT_EQ(reading.events, (Texts{"range 3", "at 0", kStatusConnecting, kStatusReading, "at 1",
-                                     kStatusLoading, "at 2", kStatusLoaded, "at 3"}));
+    EXPECT_EQ(reading.events, (Texts{"at 0 of 3", kStatusConnecting, kStatusReading, "at 1 of 3",
+                                     kStatusLoading, "at 2 of 3", kStatusLoaded, "at 3 of 3"}));
 
     // The test current goes out in hundredths of a milliampere, truncated.
     ASSERT_TRUE(TestOutput(Connection(38400), 1, 4.35, reading, errorText)) << errorText;
@@ -144,7 +144,7 @@ TEST_F(DeviceOperationsTest, AUnitAt1200BaudIsReadAndTestedWithTheRealWaits)
     slow.baudRate = 1200;
     slow.pace = true;
     StartUnit(DefaultConfig(), slow);
-    const CUnitConnection connection{Device(), 1200, CommTimings{}, {}};
+    const UnitConnection connection{Device(), 1200, CommTimings{}, {}};
     UnitConfig read{};
     const UnitConfig defaults = DefaultConfig();
     ASSERT_TRUE(ReadConfiguration(connection, read, observer, errorText)) << errorText;
@@ -199,7 +199,6 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
         std::memset(&record, 0xA7, sizeof record);
         const UnitConfig before = record;
         RecordingObserver seen;
-        CFlashRun run(FastTimings());
         bool done = true;
         switch (c.operation) {
             case Read: done = ReadConfiguration(Connection(), record, seen, errorText); break;
@@ -208,9 +207,8 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
                 break;
             case Output: done = TestOutput(Connection(), 1, 4.0, seen, errorText); break;
             case Flashing:
-                done = run.Run(Settings(), seen);
-                errorText = run.GetErrorText();
-                EXPECT_EQ(seen.events.back(), "at 0");
+                done = FlashSoftware(Connection(), Software(), seen, errorText);
+                EXPECT_EQ(seen.events.back(), "at 0 of 100");
                 break;
         }
         EXPECT_FALSE(done);
@@ -244,16 +242,15 @@ TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsB
         {kStatusLocatingTarget, With(&SimFaults::pingSilent, true), rebooted, 1, 0},
         {"Flash in progress, 35 % complete", {}, rebooted, 1, 1},
     };
-    CFlashRun run(FastTimings());  // one run object serves every run of a dialog
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stopAt);
         StartUnit(DefaultConfig());
         unit->SetFaults(c.faults);
         RecordingObserver seen;
-        run.Comm().abortRequested = false;  // the caller clears it for each run
-        EXPECT_FALSE(StopAt(seen, run.Comm().abortRequested, c.stopAt,
-                            [&] { return run.Run(Settings(), seen); }));
-        EXPECT_EQ(run.GetErrorText(), kDownloadAbortedText);
+        EXPECT_FALSE(StopAt(seen, c.stopAt, [&] {
+            return FlashSoftware(Connection(), Software(), seen, errorText);
+        }));
+        EXPECT_EQ(errorText, kDownloadAbortedText);
         Texts statuses(std::find(seen.statuses.begin(), seen.statuses.end(), c.stopAt) + 1,
                        seen.statuses.end());
         EXPECT_EQ(statuses, c.statuses);
@@ -264,15 +261,15 @@ TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsB
 
     // Rebooted, the unit is back in its usual mode and rate, and the next run starts afresh.
     StartUnit(DefaultConfig());
-    run.Comm().abortRequested = false;
-    ASSERT_TRUE(run.Run(Settings(), observer)) << run.GetErrorText();
-    EXPECT_EQ(run.GetErrorText(), "");
+    errorText = "not cleared";
+    ASSERT_TRUE(FlashSoftware(Connection(), Software(), observer, errorText)) << errorText;
+    EXPECT_EQ(errorText, "");
     EXPECT_EQ(observer.statuses,
               (Texts{kStatusConnectingToUnit, kStatusInitializingFlash, kStatusLocatingTarget,
                      kStatusLoadingSoftware, "Flash in progress, 35 % complete",
                      "Flash in progress, 70 % complete", "Flash in progress, 100 % complete",
                      kStatusRebooting, kStatusFlashCompleted}));
-    EXPECT_EQ(observer.events.back(), "at 0");
+    EXPECT_EQ(observer.events.back(), "at 0 of 100");
     const std::vector<std::uint8_t> memory = unit->FlashMemory();
     EXPECT_EQ(std::count(memory.begin(), memory.begin() + 2900, 0x3C), 2900);
     EXPECT_EQ(unit->Log().reboots, 1);
@@ -307,13 +304,12 @@ TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
         SCOPED_TRACE(c.stopAt);
         StartUnit(DefaultConfig());
         unit->SetFaults(c.faults);
-        std::atomic<bool> stop{false};
-        CUnitConnection connection{Device(), 57600, c.timings, {}, &stop};
+        const UnitConnection connection{Device(), 57600, c.timings, {}};
         UnitConfig record;
         std::memset(&record, 0xA7, sizeof record);
         const UnitConfig before = record;
         RecordingObserver seen;
-        EXPECT_FALSE(StopAt(seen, stop, c.stopAt, [&] {
+        EXPECT_FALSE(StopAt(seen, c.stopAt, [&] {
             switch (c.operation) {
                 case Read: return ReadConfiguration(connection, record, seen, errorText);
                 case Send:
@@ -360,12 +356,9 @@ TEST_F(DeviceOperationsTest, AFlashWithAFileThatCannotBeReadWholeNeverTouchesThe
         SCOPED_TRACE(path);
         if (!std::filesystem::exists(path) && path != missing)
             continue;  // no such system file here
-        CFlashRun run(FastTimings());
         RecordingObserver seen;
-        FlashSettings settings = Settings();
-        settings.softwarePath = path;
-        EXPECT_FALSE(run.Run(settings, seen));
-        EXPECT_EQ(run.GetErrorText(), text);
+        EXPECT_FALSE(FlashSoftware(Connection(), {115200, path}, seen, errorText));
+        EXPECT_EQ(errorText, text);
         EXPECT_EQ(seen.statuses, Texts{kStatusFailedPrefix + text});
         EXPECT_EQ(unit->Log().banners, 0);
     }
@@ -382,11 +375,10 @@ TEST_F(DeviceOperationsTest, NoExceptionLeavesAnOperation)
     for (const auto& c : flashes) {
         SCOPED_TRACE(c.throwAt);
         StartUnit(DefaultConfig());
-        CFlashRun run(FastTimings());
         RecordingObserver seen;
         seen.throwAt = c.throwAt;
-        EXPECT_FALSE(run.Run(Settings(), seen));
-        EXPECT_EQ(run.GetErrorText(), kOutOfMemoryText);
+        EXPECT_FALSE(FlashSoftware(Connection(), Software(), seen, errorText));
+        EXPECT_EQ(errorText, kOutOfMemoryText);
         EXPECT_EQ(unit->Log().reboots, c.reboots);
         ExpectPortFree();
     }

@@ -16,7 +16,7 @@ TEST(DeviceTask, AnExceptionInTheOperationEndsItAsAFailure)
         CDeviceTask task;
         bool ended = false, succeeded = true;
         QString errorText;
-        task.Start([raise](CDeviceObserver&, std::string&) { return raise(), true; },
+        task.Start([raise](COperationObserver&, std::string&) { return raise(), true; },
                    [&](bool result, const QString& error) {
                        ended = true;
                        succeeded = result;

@@ -45,7 +45,7 @@ TEST(SimProgram, ServesItsConfigurationAndFaultsAsComOneAndLeavesNoTrace)
     EXPECT_NE(image.find("FromFile"), std::string::npos);
     EXPECT_FALSE(comm.SendCommand("SN 0 Elsewhere"));
     ASSERT_TRUE(comm.InitFlash(115200) && comm.Ping()) << comm.GetErrorText();
-    EXPECT_EQ(comm.bootInfo.blockSize, 513);
+    EXPECT_EQ(comm.BootInfo().blockSize, 513);
     comm.ClosePort();
 
     // The announcement is named after the program's process.
