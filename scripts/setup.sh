@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  # tests, fuzzing, benchmarks, sanitizers
-  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # tests, fuzzing, sanitizers (the bench programs need nothing beyond the build)
+  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # command line; a decimal-comma locale, so tests can prove numbers never follow the desktop's
   libcli11-dev locales
   # desktop program, offscreen widget tests, screenshots
