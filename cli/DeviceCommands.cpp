@@ -18,11 +18,11 @@
 #include "device/ConfigTransfer.h"
 #include "device/FlashRun.h"
 #include "device/OutputTest.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 namespace {
 
-constexpr int kDefaultBaudRate = baudRateTable[kDefaultBaudIndex];
+constexpr int kDefaultBaudRate = kBaudRates[kDefaultBaudIndex];
 constexpr int kOutputChannels = static_cast<int>(std::size(UnitConfig{}.analogChannel));
 
 // Where and how the unit is reached, as the command line gave it.
@@ -42,7 +42,7 @@ void AddPortOptions(CLI::App* sub, LineOptions& line)
 CLI::Option* AddBaudOption(CLI::App* sub, const char* name, int& rate, const char* help)
 {
     return sub->add_option(name, rate, help)
-        ->check(CLI::IsMember(baudRateTable))
+        ->check(CLI::IsMember(kBaudRates))
         ->capture_default_str();
 }
 

@@ -10,7 +10,7 @@
 #include "config/NumberText.h"
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 namespace {
 

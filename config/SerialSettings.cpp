@@ -1,17 +1,17 @@
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 int BaudRateToIndex(std::int32_t baudRate)
 {
     // Signed on purpose: a rate that arrived as a huge unsigned value shows as the lowest.
-    for (int index = static_cast<int>(baudRateTable.size()) - 1; index > 0; --index)
-        if (baudRate >= baudRateTable[index]) return index;
+    for (int index = static_cast<int>(kBaudRates.size()) - 1; index > 0; --index)
+        if (baudRate >= kBaudRates[index]) return index;
     return 0;
 }
 
 std::int32_t IndexToBaudRate(int index)
 {
-    if (index < 0 || index >= static_cast<int>(baudRateTable.size())) return 9600;
-    return baudRateTable[index];
+    if (index < 0 || index >= static_cast<int>(kBaudRates.size())) return 9600;
+    return kBaudRates[index];
 }
 
 int ParityToIndex(int parity)

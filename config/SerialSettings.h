@@ -7,8 +7,8 @@
 
 #include "config/UnitConfig.h"
 
-inline constexpr std::array<int, 8> baudRateTable = {1200,  2400,  4800,  9600,
-                                                     19200, 38400, 57600, 115200};
+inline constexpr std::array<int, 8> kBaudRates = {1200,  2400,  4800,  9600,
+                                                  19200, 38400, 57600, 115200};
 // The device dialogs offer the first seven rates, 57600 selected at start.
 inline constexpr int kDialogBaudCount = 7;
 inline constexpr int kDefaultBaudIndex = 6;

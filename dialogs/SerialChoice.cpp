@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ QComboBox* NewBaudList(const char* name)
 {
     auto* list = new QComboBox;
     list->setObjectName(QString::fromLatin1(name));
-    for (int i = 0; i < kDialogBaudCount; ++i) list->addItem(QString::number(baudRateTable[i]));
+    for (int i = 0; i < kDialogBaudCount; ++i) list->addItem(QString::number(kBaudRates[i]));
     list->setCurrentIndex(kDefaultBaudIndex);
     return list;
 }
@@ -140,5 +140,5 @@ std::optional<int> ChosenBaudRate(const QComboBox& list)
 {
     const std::optional<int> position = ChosenPosition(list);
     if (!position || *position >= kDialogBaudCount) return std::nullopt;
-    return baudRateTable[*position];
+    return kBaudRates[*position];
 }

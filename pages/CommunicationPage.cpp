@@ -13,7 +13,7 @@
 #include "config/SettingNames.h"
 #include "pages/IpAddressField.h"
 #include "pages/PageSupport.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 namespace {
 

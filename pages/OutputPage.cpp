@@ -15,7 +15,7 @@
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
 #include "pages/PageSupport.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 #include "pages/ValueEdit.h"
 
 namespace {
@@ -110,7 +110,7 @@ QWidget* COutputPage::BuildModbus()
     address = new QLineEdit;
     address->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), address));
-    baudRate = NewRecordBaudList(static_cast<int>(baudRateTable.size()));
+    baudRate = NewRecordBaudList(static_cast<int>(kBaudRates.size()));
     dataBits = NewDropDownList(kDataBitsListTexts);
     parity = NewDropDownList(kParityListTexts);
     alternatePort = new QCheckBox(tr("Use alternate MODBUS port (disables instrument 2)"));

@@ -13,7 +13,7 @@
 #include "config/Quantities.h"
 #include "config/SettingNames.h"
 #include "pages/ConfigPage.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 QString RecordText(const char* field, std::size_t size)
 {
@@ -63,7 +63,7 @@ QPushButton* NewPageButton(const QString& text)
 QComboBox* NewRecordBaudList(int count)
 {
     auto* list = new QComboBox;
-    for (int i = 0; i < count; ++i) list->addItem(QString::number(baudRateTable[i]));
+    for (int i = 0; i < count; ++i) list->addItem(QString::number(kBaudRates[i]));
     return list;
 }
 

@@ -56,7 +56,7 @@ QComboBox* NewDropDownList(std::span<const char* const> texts = {});
 QPushButton* NewPageButton(const QString& text);
 
 // A "Baudrate:" list for a rate the record keeps for one of the unit's ports: the first
-// `count` rates of baudRateTable. (The unit dialogs' lists choose the rate of the line.)
+// `count` rates of kBaudRates. (The unit dialogs' lists choose the rate of the line.)
 QComboBox* NewRecordBaudList(int count);
 
 // Empties the list and offers "Ins 1", "Ins 2" and "Ins 3".

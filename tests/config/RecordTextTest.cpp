@@ -13,7 +13,7 @@
 #include "config/CommandList.h"
 #include "config/NumberText.h"
 #include "config/Quantities.h"
-#include "pages/SerialSettings.h"
+#include "config/SerialSettings.h"
 
 namespace {
 
@@ -230,7 +230,7 @@ TEST(SerialSettings, BaudRatesShowAsTheNextLowerEntryAndParityCodesAsListPositio
     for (int index = 0; index < 8; ++index)
         EXPECT_EQ(BaudRateToIndex(IndexToBaudRate(index)), index);
     EXPECT_EQ(IndexToBaudRate(8), 9600);
-    EXPECT_EQ(baudRateTable[kDefaultBaudIndex], 57600);
+    EXPECT_EQ(kBaudRates[kDefaultBaudIndex], 57600);
     const char* shown[] = {"None", "Even", "Odd", "2 Stop Bits", "None"};
     for (int code = 0; code <= 4; ++code) {
         EXPECT_STREQ(kParityListTexts[ParityToIndex(code)], shown[code]) << code;
