@@ -17,19 +17,19 @@ std::int32_t IndexToBaudRate(int index)
 int ParityToIndex(int parity)
 {
     switch (parity) {
-        case ParityEven: return kParityListEven;
-        case ParityOdd: return kParityListOdd;
-        case ParityTwoStopBits: return kParityListTwoStopBits;
-        default: return kParityListNone;
+        case ParityEven: return ParityListEven;
+        case ParityOdd: return ParityListOdd;
+        case ParityTwoStopBits: return ParityListTwoStopBits;
+        default: return ParityListNone;
     }
 }
 
 int IndexToParity(int index)
 {
     switch (index) {
-        case kParityListOdd: return ParityOdd;
-        case kParityListEven: return ParityEven;
-        case kParityListTwoStopBits: return ParityTwoStopBits;
+        case ParityListOdd: return ParityOdd;
+        case ParityListEven: return ParityEven;
+        case ParityListTwoStopBits: return ParityTwoStopBits;
         default: return ParityNone;
     }
 }

@@ -17,17 +17,17 @@ inline constexpr int kDefaultBaudIndex = 6;
 inline constexpr std::array<const char*, 4> kParityListTexts = {"None", "Odd", "Even",
                                                                 "2 Stop Bits"};
 enum ParityListPosition : int {
-    kParityListNone = 0,
-    kParityListOdd = 1,
-    kParityListEven = 2,
-    kParityListTwoStopBits = 3,
+    ParityListNone = 0,
+    ParityListOdd = 1,
+    ParityListEven = 2,
+    ParityListTwoStopBits = 3,
 };
 
 // The "Data bits:" list: "7" (sevenDataBits = 1) first, then "8" (any other value).
 inline constexpr std::array<const char*, 2> kDataBitsListTexts = {"7", "8"};
 enum DataBitsListPosition : int {
-    kDataBitsListSeven = 0,
-    kDataBitsListEight = 1,
+    DataBitsListSeven = 0,
+    DataBitsListEight = 1,
 };
 
 // A rate between entries shows as the next lower entry; negative or low rates give 0.

@@ -149,8 +149,8 @@ void CCommunicationPage::LoadFromConfig()
         // A rate the list does not offer (115200 from a file or a unit) shows no entry.
         const auto baudRate = static_cast<std::int32_t>(config->serialPort[p].baudRate);
         SelectListIndex(c.baudRate, BaudRateToIndex(baudRate));
-        c.dataBits->setCurrentIndex(config->serialPort[p].sevenDataBits == 1 ? kDataBitsListSeven
-                                                                             : kDataBitsListEight);
+        c.dataBits->setCurrentIndex(config->serialPort[p].sevenDataBits == 1 ? DataBitsListSeven
+                                                                             : DataBitsListEight);
         c.parity->setCurrentIndex(ParityToIndex(config->serialPort[p].parity));
     }
     flowControl->setChecked(config->configPortFlowControl != 0);
@@ -173,7 +173,7 @@ void CCommunicationPage::StoreToConfig()
         if (const int index = c.baudRate->currentIndex(); index >= 0)
             config->serialPort[p].baudRate = static_cast<std::uint32_t>(IndexToBaudRate(index));
         config->serialPort[p].sevenDataBits =
-            c.dataBits->currentIndex() == kDataBitsListSeven ? 1 : 0;
+            c.dataBits->currentIndex() == DataBitsListSeven ? 1 : 0;
         config->serialPort[p].parity =
             static_cast<std::uint8_t>(IndexToParity(c.parity->currentIndex()));
     }

@@ -174,7 +174,7 @@ void COutputPage::LoadFromConfig()
     protocol->setCurrentIndex(config->modbusAscii != 0 ? kAsciiPosition : kRtuPosition);
     address->setText(QString::number(config->modbusAddress));
     baudRate->setCurrentIndex(BaudRateToIndex(static_cast<std::int32_t>(port.baudRate)));
-    dataBits->setCurrentIndex(port.sevenDataBits == 1 ? kDataBitsListSeven : kDataBitsListEight);
+    dataBits->setCurrentIndex(port.sevenDataBits == 1 ? DataBitsListSeven : DataBitsListEight);
     parity->setCurrentIndex(ParityToIndex(port.parity));
 
     UpdateEnabling();
@@ -208,7 +208,7 @@ void COutputPage::StoreToConfig()
     SerialPortSetting port = config->serialPort[PortModbus];
     port.baudRate = static_cast<std::uint32_t>(IndexToBaudRate(baudRate->currentIndex()));
     port.parity = static_cast<std::uint8_t>(IndexToParity(parity->currentIndex()));
-    port.sevenDataBits = dataBits->currentIndex() == kDataBitsListSeven;
+    port.sevenDataBits = dataBits->currentIndex() == DataBitsListSeven;
     config->serialPort[PortModbus] = port;
 }
 
