@@ -165,9 +165,9 @@ public:
     // 1024). With userBlockMode, files longer than 0x40000 bytes skip the unit's user block.
     // Reads the file whole first (ReadSoftwareFile).
     bool Download(const std::string& path, bool userBlockMode);
-    // The same with the file already read. Each block waits for its
-    // acknowledgement until the unit refuses it or the frame time-out has passed without
-    // one; either costs one time-out of the budget, and the block goes again.
+    // The same with the file already read. Each block waits for its acknowledgement until
+    // the unit refuses it or the frame time-out has passed without one; either costs one
+    // time-out of the budget, and the block goes again.
     bool Download(const std::vector<std::uint8_t>& software, bool userBlockMode);
     // Restarts the unit; true only when the first frame to come back is the reboot reply.
     bool Reboot();
@@ -177,6 +177,7 @@ public:
     // Start of the unit's user block as it reported it, at most 0x40000.
     std::uint32_t UserBlockAddress() const { return userBlockAddress; }
     const CommTimings& Timings() const { return timings; }
+    // The port, to look at; what goes on the line goes through the operations above.
     const CSerialPort& Port() const { return port; }
 
 private:
