@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "comm/Clock.h"
+
 namespace {
 
 // The handler runs on a thread of its own while the guard may be ending on the main one:
@@ -46,7 +48,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         case CTRL_SHUTDOWN_EVENT:
             if (!RequestStop()) return FALSE;
             for (DWORD waited = 0; FlashRunning() && waited < kClosingWaitMs; waited += 50)
-                ::Sleep(50);
+                Pause(50);
             return TRUE;
         default: return FALSE;
     }

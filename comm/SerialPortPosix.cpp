@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
+#include "comm/Clock.h"
 #include "comm/PortNames.h"
 
 namespace {
@@ -31,12 +31,6 @@ speed_t SpeedOf(int baudRate)
     for (const RateSpeed& entry : kRates)
         if (entry.rate == baudRate) return entry.speed;
     return B0;
-}
-
-long long NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 
+#include "comm/Clock.h"
 #include "comm/SerialPortWin32.h"
 #include "config/Win32Error.h"
 
@@ -12,13 +12,7 @@ namespace {
 
 constexpr DWORD kQueueSize = 2048;
 // How often Flush looks whether more input has arrived.
-constexpr DWORD kFlushPollMs = 10;
-
-long long NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+constexpr int kFlushPollMs = 10;
 
 HANDLE Native(void* handle)
 {
@@ -197,7 +191,7 @@ void CSerialPort::Flush()
         if (!::ClearCommError(Native(handle), &errors, &status)) return;
         if (status.cbInQue == 0) {
             if (NowMs() - quietSince >= kFlushQuietMs) return;
-            ::Sleep(kFlushPollMs);
+            Pause(kFlushPollMs);
             continue;
         }
         const DWORD wanted = std::min<DWORD>(sizeof discarded, status.cbInQue);
