@@ -10,26 +10,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "comm/Clock.h"
 #include "comm/PortNames.h"
+#include "config/SerialSettings.h"
 
 namespace {
 
-struct RateSpeed {
-    int rate;
-    speed_t speed;
-};
-
-constexpr RateSpeed kRates[] = {
-    {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
-    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-};
+// The terminal's constant for each of the unit's rates, in the order of kBaudRates.
+constexpr speed_t kSpeeds[] = {B1200, B2400, B4800, B9600, B19200, B38400, B57600, B115200};
+static_assert(std::size(kSpeeds) == kBaudRates.size(), "one speed for each of the unit's rates");
 
 speed_t SpeedOf(int baudRate)
 {
-    for (const RateSpeed& entry : kRates)
-        if (entry.rate == baudRate) return entry.speed;
+    for (std::size_t i = 0; i < kBaudRates.size(); ++i)
+        if (kBaudRates[i] == baudRate) return kSpeeds[i];
     return B0;
 }
 
