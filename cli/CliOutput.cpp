@@ -18,7 +18,7 @@ int ReportFailure(const std::string& errorText)
     // Whatever the command printed comes first; the error line must be the last one.
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "%s\n", line.c_str());
-    return kExitFailure;
+    return ExitFailure;
 }
 
 int PrintOutput(const std::string& text)
@@ -29,7 +29,7 @@ int PrintOutput(const std::string& text)
         const int error = errno != 0 ? errno : EIO;
         return ReportFailure(std::string("Could not write the output.\n") + std::strerror(error));
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 std::string Latin1ToUtf8(std::string_view latin1)

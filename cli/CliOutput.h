@@ -5,9 +5,9 @@
 #include <string_view>
 
 enum ExitStatus : int {
-    kExitSuccess = 0,
-    kExitFailure = 1,  // the operation failed; the last line on stderr is "Error: ..."
-    kExitUsage = 2,    // the command line was not understood
+    ExitSuccess = 0,
+    ExitFailure = 1,  // the operation failed; the last line on stderr is "Error: ..."
+    ExitUsage = 2,    // the command line was not understood
 };
 
 // Prints the text of a failed operation as one "Error: ..." line, the last on stderr.

@@ -15,10 +15,10 @@
 #include "comm/PortNames.h"
 #include "config/ConfigFile.h"
 #include "config/NumberText.h"
+#include "config/SerialSettings.h"
 #include "device/ConfigTransfer.h"
 #include "device/FlashRun.h"
 #include "device/OutputTest.h"
-#include "config/SerialSettings.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ int Read(const LineOptions& line, const std::string& outputPath)
         return console.Fail(errorText);
     // Only an image that passed every check gets here; a failure above leaves the file alone.
     if (!SaveConfigFile(config, outputPath, errorText)) return console.Fail(errorText);
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int Send(const LineOptions& line, const SendOptions& options, const std::string& path)
@@ -101,7 +101,7 @@ int Send(const LineOptions& line, const SendOptions& options, const std::string&
     CConsole console(line.trace);
     if (!SendConfiguration(Connection(line, console), config, options, console.Status(), errorText))
         return console.Fail(errorText);
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
@@ -112,7 +112,7 @@ int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
         return console.Fail(errorText);
     // The dialog goes back to "Ready" after a test, and so does the status here.
     console.Status().ShowStatus(kStatusReady);
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 // Prints what the flash tells, and stops it once Ctrl+C or one of the other stop signals
@@ -148,7 +148,7 @@ int Flash(const LineOptions& line, const FlashOptions& options)
     }
     if (!flashed) return console.Fail(errorText);
     console.Status().Finish();
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int ListPorts()
@@ -156,7 +156,7 @@ int ListPorts()
     const std::vector<SerialPortEntry> ports = ScanSerialPorts();
     if (ports.empty()) {
         std::fputs("No serial port was detected.\n", stderr);
-        return kExitSuccess;
+        return ExitSuccess;
     }
     std::string text;
     for (const SerialPortEntry& port : ports) {

@@ -18,7 +18,7 @@ int WriteDefaults(const std::string& path)
     SetDefaults(config);
     std::string errorText;
     if (!SaveConfigFile(config, path, errorText)) return ReportFailure(errorText);
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int Show(const std::string& path)

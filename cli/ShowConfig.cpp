@@ -9,8 +9,8 @@
 #include "config/AlarmText.h"
 #include "config/NumberText.h"
 #include "config/Quantities.h"
-#include "config/SettingNames.h"
 #include "config/SerialSettings.h"
+#include "config/SettingNames.h"
 
 namespace {
 

@@ -27,12 +27,12 @@ int Run(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         // Help and version end in success; every other parse error is a usage error,
         // whatever code CLI11 would pick for it.
-        return app.exit(error) == 0 ? kExitSuccess : kExitUsage;
+        return app.exit(error) == 0 ? ExitSuccess : ExitUsage;
     }
 
     for (const CSubcommand& subcommand : subcommands)
         if (subcommand.app->parsed()) return subcommand.run();
-    return kExitUsage;
+    return ExitUsage;
 }
 
 }  // namespace
