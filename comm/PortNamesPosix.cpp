@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <tuple>
 
 namespace {
@@ -120,6 +122,65 @@ std::vector<std::string> SimulatedDevices(const std::string& simDir)
     return devices;
 }
 
+std::string BaseName(const std::string& path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The path with every link resolved; empty when it leads nowhere.
+std::string Resolved(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? std::string() : real.string();
+}
+
+// A sysfs attribute's first line, without trailing blanks. Makers write anything into their
+// strings: control characters, which could steer a terminal, are dropped.
+std::string ReadAttribute(const std::string& path)
+{
+    std::string line;
+    std::getline(std::ifstream(path), line);
+    std::erase_if(line, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+UsbAdapter ReadUsbDevice(const std::string& folder)
+{
+    UsbAdapter device;
+    device.manufacturer = ReadAttribute(folder + "/manufacturer");
+    device.product = ReadAttribute(folder + "/product");
+    device.serial = ReadAttribute(folder + "/serial");
+    device.vendorId = ReadAttribute(folder + "/idVendor");
+    device.productId = ReadAttribute(folder + "/idProduct");
+    return device;
+}
+
+// "FT232R USB UART, A50285BI": what the adapter's maker called it (the product, or failing
+// that the maker's name) and its serial number.
+std::string AdapterName(const UsbAdapter& adapter)
+{
+    std::string name = adapter.product.empty() ? adapter.manufacturer : adapter.product;
+    if (!adapter.serial.empty()) name += (name.empty() ? "" : ", ") + adapter.serial;
+    return name;
+}
+
+// Each device's link in /dev/serial/by-id, by the device's resolved path.
+std::map<std::string, std::string> ByIdLinks(const PortScanRoots& roots)
+{
+    std::map<std::string, std::string> links;
+    const std::string folder = roots.devDir + "/serial/by-id";
+    for (const std::string& name : ListNames(folder)) {
+        const std::string link = folder + "/" + name;
+        const std::string device = Resolved(link);
+        // Two links to one device: the first by name, so that the choice does not wander.
+        if (!device.empty() && (!links.contains(device) || link < links[device]))
+            links[device] = link;
+    }
+    return links;
+}
+
 std::vector<std::string> RealDevices(const PortScanRoots& roots)
 {
     struct Candidate {
@@ -166,32 +227,91 @@ void RemoveStaleAnnouncements(const std::string& folder)
     }
 }
 
+std::optional<UsbAdapter> FindUsbAdapter(const std::string& device, const PortScanRoots& roots)
+{
+    std::string name = BaseName(device);
+    if (const std::string real = Resolved(device); !real.empty()) name = BaseName(real);
+    const std::string port = Resolved(roots.sysTtyDir + "/" + name + "/device");
+    if (port.empty()) return std::nullopt;
+
+    // A USB serial converter's port sits on an interface of the USB device; a modem's
+    // terminal is the interface itself.
+    std::string folder = port;
+    for (int level = 0; level < 3 && folder.size() > 1; ++level) {
+        if (Exists(folder + "/idVendor")) {
+            UsbAdapter adapter = ReadUsbDevice(folder);
+            adapter.driver = BaseName(Resolved(port + "/driver"));
+            return adapter;
+        }
+        folder = folder.substr(0, folder.rfind('/'));
+    }
+    return std::nullopt;
+}
+
+std::vector<UsbAdapter> FindUnservedUsbDevices(const PortScanRoots& roots)
+{
+    std::vector<UsbAdapter> devices;
+    for (const std::string& name : ListNames(roots.sysUsbDir)) {
+        // Devices are "1-2", their interfaces "1-2:1.0", the root hubs "usb1".
+        const std::string folder = roots.sysUsbDir + "/" + name;
+        if (name.find(':') != std::string::npos || !Exists(folder + "/idVendor")) continue;
+        const std::string driver = BaseName(Resolved(folder + "/" + name + ":1.0/driver"));
+        if (!driver.empty() && driver != "usbfs") continue;
+        UsbAdapter device = ReadUsbDevice(folder);
+        device.driver = driver;
+        devices.push_back(device);
+    }
+    return devices;
+}
+
 std::vector<SerialPortEntry> ScanSerialPorts(const PortScanRoots& roots)
 {
     std::vector<SerialPortEntry> ports;
-    auto add = [&ports](const std::string& device, bool simulated) {
-        const int number = static_cast<int>(ports.size()) + 1;
-        ports.push_back({number, device, simulated, PortLabel(number, device, simulated)});
+    const std::map<std::string, std::string> byId = ByIdLinks(roots);
+    auto add = [&](const std::string& device, bool simulated) {
+        SerialPortEntry port;
+        port.number = static_cast<int>(ports.size()) + 1;
+        port.device = device;
+        port.simulated = simulated;
+        if (!simulated) {
+            if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(device, roots))
+                port.adapter = AdapterName(*adapter);
+            if (const auto link = byId.find(Resolved(device)); link != byId.end())
+                port.byId = link->second;
+        }
+        port.label = PortLabel(port.number, device, simulated, port.adapter);
+        ports.push_back(port);
     };
     for (const std::string& device : SimulatedDevices(roots.simDir)) add(device, true);
     for (const std::string& device : RealDevices(roots)) add(device, false);
     return ports;
 }
 
-std::string FindPortHolder(const std::string& device)
+bool IsProgramRunning(const std::string& name, const PortScanRoots& roots)
+{
+    for (const std::string& pid : ListNames(roots.procDir)) {
+        if (!NumberAfter(pid, "")) continue;
+        std::string comm;
+        std::getline(std::ifstream(roots.procDir + "/" + pid + "/comm"), comm);
+        if (comm == name) return true;
+    }
+    return false;
+}
+
+std::string FindPortHolder(const std::string& device, const PortScanRoots& roots)
 {
     struct stat wanted {};
     if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode)) return "";
-    for (const std::string& pid : ListNames("/proc")) {
+    for (const std::string& pid : ListNames(roots.procDir)) {
         if (!NumberAfter(pid, "")) continue;
-        const std::string fds = "/proc/" + pid + "/fd";
+        const std::string fds = roots.procDir + "/" + pid + "/fd";
         for (const std::string& fd : ListNames(fds)) {
             struct stat open {};
             if (::stat((fds + "/" + fd).c_str(), &open) != 0 || !S_ISCHR(open.st_mode) ||
                 open.st_rdev != wanted.st_rdev)
                 continue;
             std::string name;
-            std::getline(std::ifstream("/proc/" + pid + "/comm"), name);
+            std::getline(std::ifstream(roots.procDir + "/" + pid + "/comm"), name);
             return (name.empty() ? "a program" : name) + ", process " + pid;
         }
     }

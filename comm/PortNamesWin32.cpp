@@ -31,7 +31,7 @@ std::vector<SerialPortEntry> ScanSerialPorts(const PortScanRoots& roots)
                                        [&](const auto& port) { return port.number == *number; });
         if (known) continue;
         ports.push_back({*number, ResolvePortName("COM" + std::to_string(*number), roots), false,
-                         PortLabel(*number, driverDevice, false)});
+                         PortLabel(*number, driverDevice, false), "", ""});
     }
     ::RegCloseKey(key);
     std::sort(ports.begin(), ports.end(),

@@ -5,12 +5,13 @@
 
 #include "comm/PortNames.h"
 
-std::string PortLabel(int number, const std::string& device, bool simulated)
+std::string PortLabel(int number, const std::string& device, bool simulated,
+                      const std::string& adapter)
 {
     std::string label = "COM " + std::to_string(number);
     if (simulated) return label + " (simulated unit)";
-    if (!device.empty()) return label + " (" + device + ")";
-    return label;
+    if (device.empty()) return label;
+    return label + " (" + (adapter.empty() ? "" : adapter + ", ") + device + ")";
 }
 
 std::vector<SerialPortEntry> ListSerialPorts(int minimum, const PortScanRoots& roots)
@@ -20,7 +21,7 @@ std::vector<SerialPortEntry> ListSerialPorts(int minimum, const PortScanRoots& r
         const bool detected = std::any_of(ports.begin(), ports.end(), [number](const auto& port) {
             return port.number == number;
         });
-        if (!detected) ports.push_back({number, "", false, PortLabel(number, "", false)});
+        if (!detected) ports.push_back({number, "", false, PortLabel(number, "", false), "", ""});
     }
     std::stable_sort(ports.begin(), ports.end(),
                      [](const auto& a, const auto& b) { return a.number < b.number; });

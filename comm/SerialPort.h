@@ -7,13 +7,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "comm/PortNames.h"
 
 enum class TraceDirection { Sent, Received };
 
 // Called with every byte written or read while set; formatting is the caller's business.
 using SerialTrace =
     std::function<void(TraceDirection direction, const std::uint8_t* bytes, std::size_t count)>;
+
+#ifndef _WIN32
+// The driver's serial flags (TIOCGSERIAL / TIOCSSERIAL), through which the port asks a USB
+// adapter to pass on each byte at once. Tests put in their own. Each returns 0 or an errno
+// value; drivers without these settings (pseudo-terminals) give ENOTTY.
+struct SerialDriverFlags {
+    std::function<int(int fd, int& flags)> get;
+    std::function<int(int fd, int flags)> set;
+    static SerialDriverFlags System();
+};
+#endif
 
 class CSerialPort {
 public:
@@ -70,6 +84,14 @@ public:
 
     void SetTrace(SerialTrace traceFunction) { trace = std::move(traceFunction); }
 
+#ifndef _WIN32
+    // For the ports opened from now on.
+    void SetDriverFlags(SerialDriverFlags flags)
+    {
+        driverFlags = std::move(flags);
+    }
+#endif
+
 private:
     void Report(TraceDirection direction, const std::uint8_t* bytes, std::size_t count);
 
@@ -77,7 +99,12 @@ private:
     void* handle = nullptr;  // the device's HANDLE; null when closed
 #else
     bool WaitFor(short events, long long deadlineMs);
+    void SetLowLatency();
     int fd = -1;
+    SerialDriverFlags driverFlags = SerialDriverFlags::System();
+    // The driver's flags from before Open set low latency; they go back at Close, because
+    // the driver keeps them for whoever opens the device next.
+    std::optional<int> flagsToRestore;
 #endif
     unsigned timeoutMs = kConfigureTimeoutMs;
     int openError = 0;
@@ -90,6 +117,8 @@ private:
 extern const int kNoDeviceError;
 
 // "<device>: <reason>", with advice where the reason has a usual remedy (missing group
-// membership), or the program holding the port where it can be seen. Shown on the line
-// after the protocol's own text.
-std::string DescribeOpenError(const std::string& device, int error);
+// membership), the program holding the port where it can be seen, and the system services
+// known to take adapters away (a modem manager probing a CDC-ACM device, a braille display
+// driver claiming CH340 and CP210x adapters). Shown on the line after the protocol's own text.
+std::string DescribeOpenError(const std::string& device, int error,
+                              const PortScanRoots& roots = PortScanRoots());

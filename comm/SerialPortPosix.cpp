@@ -7,6 +7,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -31,29 +35,39 @@ speed_t SpeedOf(int baudRate)
 
 }  // namespace
 
-const int kNoDeviceError = ENODEV;
-
-std::string DescribeOpenError(const std::string& device, int error)
+SerialDriverFlags SerialDriverFlags::System()
 {
-    std::string text = device + ": " + std::strerror(error);
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            text +=
-                " (your user needs to be in the dialout group: sudo usermod -aG dialout $USER, "
-                "then log out and in again)";
-            break;
-        case EBUSY: {
-            // Only a holder that can be seen is named; guessing one would send the user
-            // after the wrong program.
-            const std::string holder = FindPortHolder(device);
-            text +=
-                holder.empty() ? " (another program holds the port)" : " (held by " + holder + ")";
-            break;
-        }
-        default: break;
-    }
-    return text;
+#ifdef __linux__
+    return {
+        [](int fd, int& flags) {
+            serial_struct settings{};
+            if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) return errno;
+            flags = settings.flags;
+            return 0;
+        },
+        [](int fd, int flags) {
+            // Only the flags change: the rest is written back as the driver gave it.
+            serial_struct settings{};
+            if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) return errno;
+            settings.flags = flags;
+            return ::ioctl(fd, TIOCSSERIAL, &settings) == 0 ? 0 : errno;
+        },
+    };
+#else
+    return {[](int, int&) { return ENOTTY; }, [](int, int) { return ENOTTY; }};
+#endif
+}
+
+void CSerialPort::SetLowLatency()
+{
+#ifdef __linux__
+    // A USB adapter's driver holds received bytes for up to 16 ms before passing them on,
+    // which delays every reply and every acknowledgement of a download. Where the driver
+    // knows no such setting (pseudo-terminals: ENOTTY), or refuses it, the port works as it is.
+    int flags = 0;
+    if (driverFlags.get(fd, flags) != 0 || (flags & ASYNC_LOW_LATENCY) != 0) return;
+    if (driverFlags.set(fd, flags | ASYNC_LOW_LATENCY) == 0) flagsToRestore = flags;
+#endif
 }
 
 bool CSerialPort::Open(const std::string& path, int baudRate)
@@ -81,6 +95,7 @@ bool CSerialPort::Open(const std::string& path, int baudRate)
     }
     ::ioctl(handle, TIOCEXCL);
     fd = handle;
+    SetLowLatency();
 
     if (!Configure(baudRate)) {
         openError = errno != 0 ? errno : EINVAL;
@@ -223,6 +238,8 @@ bool CSerialPort::IsOpen() const
 void CSerialPort::Close()
 {
     if (fd < 0) return;
+    if (flagsToRestore) driverFlags.set(fd, *flagsToRestore);
+    flagsToRestore.reset();
     // The exclusive flag belongs to the terminal, not to this descriptor: a pseudo-terminal
     // that someone else keeps open would otherwise stay barred after we are gone.
     ::ioctl(fd, TIOCNXCL);

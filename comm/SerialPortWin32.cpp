@@ -28,7 +28,7 @@ bool IsPortInUse(int error)
 
 const int kNoDeviceError = ERROR_FILE_NOT_FOUND;
 
-std::string DescribeOpenError(const std::string& device, int error)
+std::string DescribeOpenError(const std::string& device, int error, const PortScanRoots&)
 {
     // The device namespace prefix means nothing to the people reading this.
     std::string name = device;

@@ -2,6 +2,7 @@
 // a fake /dev and /sys/class/tty, pseudo-terminals standing in for running simulators.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/serial.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -196,6 +197,72 @@ TEST(PortNames, SimulatorsComeFirstThenRealDevicesByFamilyAndNumber)
     // A simulator about to announce itself clears away what dead ones left.
     RemoveStaleAnnouncements(roots.simDir);
     EXPECT_EQ(std::distance(fs::directory_iterator(roots.simDir), {}), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// A driver's serial flags as the port sees them through its seam, with every change kept.
+struct FakeDriverFlags {
+    int flags = 0x1000;  // some other flag the port must leave alone
+    int getError = 0, setError = 0;
+    std::vector<int> written;
+
+    SerialDriverFlags Seam()
+    {
+        return {[this](int, int& out) {
+                    out = flags;
+                    return getError;
+                },
+                [this](int, int value) {
+                    if (setError != 0) return setError;
+                    written.push_back(flags = value);
+                    return 0;
+                }};
+    }
+};
+
+constexpr int kLowLatency = ASYNC_LOW_LATENCY;
+
+TEST(LowLatency, SetForTheRunAndTheDriversOwnFlagsBackAtClose)
+{
+    CPty pty;
+    ASSERT_TRUE(pty.Open(57600));
+    // A pseudo-terminal has no such setting: the port opens as if it had asked nothing.
+    int flags = 0;
+    EXPECT_EQ(SerialDriverFlags::System().get(pty.SlaveFd(), flags), ENOTTY);
+    {
+        CSerialPort port;
+        ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
+        EXPECT_TRUE(port.Configure(9600));
+    }
+
+    FakeDriverFlags driver;
+    CSerialPort port;
+    port.SetDriverFlags(driver.Seam());
+    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
+    EXPECT_TRUE(port.Configure(9600));  // a new rate keeps it
+    EXPECT_EQ(driver.written, (std::vector<int>{0x1000 | kLowLatency}));
+    port.Close();
+    port.Close();
+    EXPECT_EQ(driver.written, (std::vector<int>{0x1000 | kLowLatency, 0x1000}));
+
+    // Set already (by a udev rule, say): nothing to set, and nothing to take away afterwards.
+    driver = FakeDriverFlags{0x1000 | kLowLatency, 0, 0, {}};
+    port.SetDriverFlags(driver.Seam());
+    ASSERT_TRUE(port.Open(pty.SlavePath(), 115200));
+    port.Close();
+    EXPECT_TRUE(driver.written.empty());
+
+    // Refused or unknown: the port works as it is, and nothing is written back.
+    for (const auto& [getError, setError] : {std::pair{0, EPERM}, {EINVAL, 0}, {ENOTTY, 0}}) {
+        driver = FakeDriverFlags{0, getError, setError, {}};
+        port.SetDriverFlags(driver.Seam());
+        ASSERT_TRUE(port.Open(pty.SlavePath(), 115200)) << getError << " " << setError;
+        port.Close();
+        EXPECT_TRUE(driver.written.empty()) << getError << " " << setError;
+    }
 }
 
 }  // namespace

@@ -11,9 +11,9 @@ TEST(PortList, OffersEveryDetectedPortByItsOwnNumber)
 {
     std::vector<SerialPortEntry> ports;
     for (int number = 1; number <= 8; ++number)
-        ports.push_back({number, "", false, PortLabel(number, "", false)});
-    ports[2] = {3, "\\\\.\\COM3", false, "COM 3 (\\Device\\Serial2)"};
-    ports.push_back({12, "\\\\.\\COM12", false, "COM 12 (\\Device\\VCP0)"});
+        ports.push_back({number, "", false, PortLabel(number, "", false), "", ""});
+    ports[2] = {3, "\\\\.\\COM3", false, "COM 3 (\\Device\\Serial2)", "", ""};
+    ports.push_back({12, "\\\\.\\COM12", false, "COM 12 (\\Device\\VCP0)", "", ""});
     const std::unique_ptr<QComboBox> list(NewPortList("portList", ports));
 
     ASSERT_EQ(list->count(), 9);
