@@ -8,7 +8,10 @@ int ReportFailure(const std::string& errorText)
 {
     std::string line = "Error: ";
     const std::size_t firstBreak = errorText.find('\n');
-    line += errorText.substr(0, firstBreak);
+    std::string_view first = std::string_view(errorText).substr(0, firstBreak);
+    // The file texts begin with "Error, " themselves; the line says it once.
+    if (first.starts_with("Error, ") || first.starts_with("Error: ")) first.remove_prefix(7);
+    line += first;
     if (firstBreak != std::string::npos) {
         std::string details = errorText.substr(firstBreak + 1);
         for (char& c : details)

@@ -9,6 +9,9 @@ namespace CLI {
 class App;
 }
 
+// The environment variable that gives --port when the command line does not.
+inline constexpr char kPortVariable[] = "WEIRLINK_PORT";
+
 struct CSubcommand {
     CLI::App* app;             // parsed() tells whether this one was chosen
     std::function<int()> run;  // returns the exit status (ExitStatus)

@@ -34,7 +34,10 @@ struct LineOptions {
 
 void AddPortOptions(CLI::App* sub, LineOptions& line)
 {
-    sub->add_option("--port", line.port, "the unit's serial port: a device path, or COMn")
+    sub->add_option("-p,--port", line.port,
+                    "the unit's serial port: COMn, or a device path such as an adapter's "
+                    "/dev/serial/by-id link")
+        ->envname(kPortVariable)
         ->required();
     sub->add_flag("--trace", line.trace, "print every byte on the line to stderr");
 }
@@ -151,6 +154,8 @@ int Flash(const LineOptions& line, const FlashOptions& options)
     return ExitSuccess;
 }
 
+// A simulated unit's label says what it is, its terminal is worth knowing too; an adapter's
+// by-id link is the name that stays when other adapters come and go.
 int ListPorts()
 {
     const std::vector<SerialPortEntry> ports = ScanSerialPorts();
@@ -161,8 +166,8 @@ int ListPorts()
     std::string text;
     for (const SerialPortEntry& port : ports) {
         text += port.label;
-        // A simulated unit's label says what it is; its terminal is worth knowing too.
         if (port.simulated) text += "  " + port.device;
+        if (!port.byId.empty()) text += "  " + port.byId;
         text += '\n';
     }
     return PrintOutput(text);
@@ -177,7 +182,7 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         auto output = std::make_shared<std::string>();
         CLI::App* sub = app.add_subcommand("read", "Read the unit's configuration into a file");
         AddPortOptions(sub, *line);
-        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_option("OUTPUT.cfg", *output,
                         "the file to write; written only when the whole configuration "
                         "arrived intact")
@@ -190,7 +195,7 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         auto path = std::make_shared<std::string>();
         CLI::App* sub = app.add_subcommand("send", "Program the unit with a configuration file");
         AddPortOptions(sub, *line);
-        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_flag("--sync-time", options->synchronizeTime,
                       "set the unit's clock to this computer's local time");
         sub->add_flag("--zero-totalizer", options->zeroTotalizer, "zero the unit's totalizers");
@@ -217,7 +222,7 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         CLI::App* sub = app.add_subcommand(
             "test-output", "Make the unit drive one analog output channel at a test current");
         AddPortOptions(sub, *line);
-        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_option("--channel", *channel, "the output channel, from 1")
             ->required()
             ->check(CLI::Range(1, kOutputChannels));
@@ -236,6 +241,8 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
                                }});
     }
     CLI::App* ports =
-        app.add_subcommand("ports", "List the serial ports by COM number, with their devices");
+        app.add_subcommand("ports",
+                           "List the serial ports by COM number, with their devices, USB adapters' "
+                           "names and /dev/serial/by-id links");
     subcommands.push_back({ports, ListPorts});
 }

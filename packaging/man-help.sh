@@ -2,6 +2,9 @@
 # Prints a program's --help in the shape help2man makes a manual page of. help2man runs it
 # as "sh man-help.sh PROGRAM --help".
 #
+# "Exit status:" is a section of its own ("*Exit status*" is how help2man is told of one);
+# help2man would make it a part of the section before it.
+#
 # A program with subcommands gets, in place of its list of them, a SUBCOMMANDS section at
 # the end ("*Subcommands*" is how help2man is told of a section of its own) with each
 # subcommand's help: its usage as the heading, then its description, arguments and options.
@@ -12,6 +15,7 @@ help=$("$program" --help)
 subcommands=$(printf '%s\n' "$help" | sed -n '/^Subcommands:$/,/^$/s/^  \([^ ]\{1,\}\) .*/\1/p')
 
 printf '%s\n' "$help" | awk '
+  /^Exit status:$/ { print "*Exit status*"; next }
   /^Subcommands:$/ { listing = 1; next }
   listing && /^  / { next }
   { listing = 0; print }'

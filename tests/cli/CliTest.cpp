@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/Commands.h"
 #include "cli/LineTrace.h"
 #include "cli/StatusPrinter.h"
 #include "config/CommandList.h"
@@ -141,13 +143,13 @@ TEST_F(CliTest, FailuresEndWithTheErrorLineAndStatusOne)
     const std::pair<std::string, std::string> cases[] = {
         {"show " + Path("damaged.cfg"), crc}, {"commands " + Path("damaged.cfg"), crc},
         {"send" + port + Path("damaged.cfg"), crc}, {"read" + port + kept, crc},
-        {"show " + Path("missing.cfg"), "Error: Error, could not open the file for writing.  "
+        {"show " + Path("missing.cfg"), "Error: could not open the file for writing.  "
          "Check file is not write protected or in use! (" + Path("missing.cfg") + noFile},
         {"defaults /dev/full",
-         "Error: Error, could not write the file. (/dev/full: No space left on device)"},
+         "Error: could not write the file. (/dev/full: No space left on device)"},
         {"flash" + port + Path("missing.bin"),
          "Error: Could not open the download file (" + Path("missing.bin") + noFile},
-        {"show " + pipe, "Error: Error, could not open the file for writing.  "
+        {"show " + pipe, "Error: could not open the file for writing.  "
          "Check file is not write protected or in use! (" + pipe + noRegular},
         {"flash" + port + binPipe, "Error: Could not open the download file (" + binPipe + noRegular},
         {"show " + Path("factory.cfg") + " >/dev/full",
@@ -186,11 +188,48 @@ TEST_F(CliTest, UsageErrorsExitWithTwoHelpAndVersionWithZero)
         EXPECT_NE(result.err, "") << args;
     }
     EXPECT_EQ(unit->Log().banners, 0);
-    EXPECT_EQ(Run("--version").out, "1.03\n");
+    EXPECT_EQ(Run("--version").out, "weirlink 1.03\n");
     const Result help = Run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* command : {"defaults", "show", "commands", "read", "send", "flash", "ports"})
+    for (const char* command : {"defaults", "show", "commands", "read", "send", "flash", "ports",
+                                "\nExamples:\n", "\nExit status:\n", "WEIRLINK_PORT"})
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
+
+    // A mistyped subcommand is named, with the nearest one where one is near; options before
+    // it change nothing.
+    const std::pair<const char*, const char*> mistyped[] = {
+        {"reed x.cfg", "unknown command \"reed\"; did you mean \"read\"?"},
+        {"--trace ports-list", "unknown command \"ports-list\""},
+        {"testoutput", "unknown command \"testoutput\"; did you mean \"test-output\"?"},
+        {"frobnicate", "unknown command \"frobnicate\""}};
+    for (const auto& [args, firstLine] : mistyped) {
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 2) << args;
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), firstLine) << result.err;
+    }
+}
+
+// The port from -p, from --port, or from WEIRLINK_PORT when neither is given; any link to
+// the device, such as an adapter's by-id link, reaches it too.
+TEST_F(CliTest, ThePortByShortOptionLinkOrEnvironment)
+{
+    const std::string link = Path("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    std::filesystem::create_symlink(Device(), link);
+    const std::string test = "test-output --channel 1 --current 12";
+    EXPECT_EQ(Run("test-output -p " + link + " -b 57600 --channel 1 --current 12").status, 0);
+    ::setenv(kPortVariable, Device().c_str(), 1);
+    EXPECT_EQ(Run(test).status, 0);
+    ::setenv(kPortVariable, Path("gone").c_str(), 1);
+    const Result fromVariable = Run(test);
+    EXPECT_EQ(Run(test + " --port " + Device()).status, 0);  // the command line wins
+    ::unsetenv(kPortVariable);
+    EXPECT_EQ(Run(test).status, 2);
+    EXPECT_EQ(fromVariable.status, 1);
+    EXPECT_NE(fromVariable.LastErrorLine().find(Path("gone") + ": No such file or directory"),
+              std::string::npos)
+        << fromVariable.err;
+    EXPECT_EQ(unit->Log().outputTests.size(), 3u);
+    EXPECT_EQ(Run("read -b 300 -p " + Device() + " x.cfg").status, 2);
 }
 
 TEST_F(CliTest, SendSetsTheClockZeroesTotalizersAndReadsBackTheSameFile)
