@@ -18,6 +18,8 @@ namespace {
 
 // Long enough to read "Settings loaded successfully" before the dialog goes.
 constexpr int kCloseAfterReadMs = 1000;
+// What the dialog remembers its port and rate under, for reading and sending alike.
+const QString kRememberedAs = QStringLiteral("ConnectDialog");
 
 }  // namespace
 
@@ -29,6 +31,7 @@ CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* paren
 
     portList = NewPortList("portList");
     baudList = NewBaudList("baudList");
+    PreselectRemembered(kRememberedAs, {portList, baudList});
     auto* serial = new QGroupBox(tr("Serial"));
     auto* serialForm = new QFormLayout(serial);
     serialForm->addRow(BuddyLabel(tr("Port:"), portList), portList);
@@ -59,6 +62,7 @@ CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* paren
 
 void CConnectDialog::OnProgram()
 {
+    RememberChoices(kRememberedAs, {portList, baudList});
     // The lists cannot be left without a selection.
     UnitConnection connection;
     connection.port = ChosenPort(*portList).value_or(std::string());

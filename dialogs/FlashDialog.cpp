@@ -12,6 +12,12 @@
 #include "device/FlashRun.h"
 #include "dialogs/SerialChoice.h"
 
+namespace {
+
+const QString kRememberedAs = QStringLiteral("FlashDialog");
+
+}  // namespace
+
 CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const CommTimings& timings)
     : CDeviceDialog(parent), softwarePath(softwarePath), timings(timings)
 {
@@ -20,6 +26,7 @@ CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const C
     portList = NewPortList("portList");
     connectBaudList = NewBaudList("connectBaudList");
     downloadBaudList = NewBaudList("downloadBaudList");
+    PreselectRemembered(kRememberedAs, {portList, connectBaudList, downloadBaudList});
 
     auto* connection = new QGroupBox(tr("Connection"));
     auto* grid = new QGridLayout(connection);
@@ -63,6 +70,7 @@ CFlashDialog::CFlashDialog(const QString& softwarePath, QWidget* parent, const C
 
 void CFlashDialog::OnFlash()
 {
+    RememberChoices(kRememberedAs, {portList, connectBaudList, downloadBaudList});
     UnitConnection connection;
     connection.port = ChosenPort(*portList).value_or(std::string());
     connection.baudRate = ChosenBaudRate(*connectBaudList).value_or(0);

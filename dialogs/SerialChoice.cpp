@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSettings>
 
 #include "config/SerialSettings.h"
 
@@ -12,6 +13,14 @@ namespace {
 
 // Each entry's COM number: on Windows the numbers need not follow the list's positions.
 constexpr int kPortNumberRole = Qt::UserRole + 1;
+// What a port entry is remembered by: what stays the same from one plugging-in to the next.
+constexpr int kRememberedRole = Qt::UserRole + 2;
+
+QString RememberedKey(const QComboBox& list, int position)
+{
+    const QVariant port = list.itemData(position, kRememberedRole);
+    return port.isValid() ? port.toString() : list.itemText(position);
+}
 
 // The entry a text names: its own text, or its port's name, "COM 2" or "com2" as on the
 // command line, with or without the device the entry shows after it.
@@ -94,6 +103,13 @@ private:
     QElapsedTimer typedAt;
 };
 
+// The entry chosen in a port or rate list; in one that can be typed into, a port's name
+// counts as its entry.
+std::optional<int> ChosenEntry(const QComboBox& list)
+{
+    return list.isEditable() ? PortPositionNamed(list, list.currentText()) : ChosenPosition(list);
+}
+
 }  // namespace
 
 QComboBox* NewPortList(const char* name, const std::vector<SerialPortEntry>& ports)
@@ -105,6 +121,10 @@ QComboBox* NewPortList(const char* name, const std::vector<SerialPortEntry>& por
             port.device.empty() ? PortLabel(port.number, "", false) : port.device;
         list->addItem(QString::fromStdString(port.label), QString::fromStdString(device));
         list->setItemData(list->count() - 1, port.number, kPortNumberRole);
+        // An adapter by the name of its by-id link, which names the adapter itself.
+        const std::string key =
+            port.byId.empty() ? device : port.byId.substr(port.byId.rfind('/') + 1);
+        list->setItemData(list->count() - 1, QString::fromStdString(key), kRememberedRole);
     }
     list->setCurrentIndex(0);
     new CPortNameTyping(list);
@@ -130,8 +150,7 @@ std::optional<int> ChosenPosition(const QComboBox& list)
 
 std::optional<std::string> ChosenPort(const QComboBox& list)
 {
-    const std::optional<int> position =
-        list.isEditable() ? PortPositionNamed(list, list.currentText()) : ChosenPosition(list);
+    const std::optional<int> position = ChosenEntry(list);
     if (!position) return std::nullopt;
     return list.itemData(*position).toString().toStdString();
 }
@@ -141,4 +160,36 @@ std::optional<int> ChosenBaudRate(const QComboBox& list)
     const std::optional<int> position = ChosenPosition(list);
     if (!position || *position >= kDialogBaudCount) return std::nullopt;
     return kBaudRates[*position];
+}
+
+std::unique_ptr<QSettings> ProgramSettings()
+{
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("weirlink"),
+                                       QStringLiteral("weirlink-config"));
+}
+
+void RememberChoices(const QString& dialog, const QList<const QComboBox*>& lists)
+{
+    const std::unique_ptr<QSettings> settings = ProgramSettings();
+    for (const QComboBox* list : lists) {
+        if (const std::optional<int> position = ChosenEntry(*list))
+            settings->setValue(dialog + QLatin1Char('/') + list->objectName(),
+                               RememberedKey(*list, *position));
+    }
+}
+
+void PreselectRemembered(const QString& dialog, const QList<QComboBox*>& lists)
+{
+    const std::unique_ptr<QSettings> settings = ProgramSettings();
+    for (QComboBox* list : lists) {
+        const QVariant key = settings->value(dialog + QLatin1Char('/') + list->objectName());
+        if (!key.isValid()) continue;
+        for (int i = 0; i < list->count(); ++i) {
+            if (RememberedKey(*list, i) == key.toString()) {
+                list->setCurrentIndex(i);
+                break;
+            }
+        }
+    }
 }

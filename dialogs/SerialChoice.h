@@ -1,6 +1,9 @@
 // The port and baud lists every unit dialog offers, and what their selections mean.
 #pragma once
 
+#include <QList>
+#include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "comm/PortNames.h"
 
 class QComboBox;
+class QSettings;
 
 // "COM 1" to "COM 8", and any detected port beyond them, each naming its device when one is
 // mapped ("COM 1 (simulated unit)", "COM 2 (/dev/ttyUSB0)", on Windows "COM 12
@@ -26,3 +30,15 @@ std::optional<int> ChosenPosition(const QComboBox& list);
 // entry. Nothing when no entry is chosen.
 std::optional<std::string> ChosenPort(const QComboBox& list);
 std::optional<int> ChosenBaudRate(const QComboBox& list);
+
+// Where the program keeps what it remembers between runs (an INI file in the user's
+// configuration folder; tests move it with QSettings::setPath).
+std::unique_ptr<QSettings> ProgramSettings();
+
+// Each dialog remembers, under its own name, the entry last used in each of its lists (by the
+// lists' names): a port by the name of its adapter's by-id link where it has one, so that the
+// adapter is found again whatever number it has been given, otherwise by its device; a rate by its
+// text.
+void RememberChoices(const QString& dialog, const QList<const QComboBox*>& lists);
+// Selects the remembered entries that the lists offer again; the others stay as they are.
+void PreselectRemembered(const QString& dialog, const QList<QComboBox*>& lists);

@@ -26,6 +26,8 @@ constexpr char kNoBaudText[] =
 constexpr char kNoChannelText[] =
     QT_TRANSLATE_NOOP("CTestOutputDialog", "Choose a channel from the list.");
 
+const QString kRememberedAs = QStringLiteral("TestOutputDialog");
+
 // The lists can be typed into; what is typed counts only when it names one of their items.
 QComboBox* Editable(QComboBox* list)
 {
@@ -44,6 +46,7 @@ CTestOutputDialog::CTestOutputDialog(const UnitConfig& config, QWidget* parent,
 
     portList = Editable(NewPortList("portList"));
     baudList = Editable(NewBaudList("baudList"));
+    PreselectRemembered(kRememberedAs, {portList, baudList});
     channelList = Editable(new QComboBox);
     channelList->setObjectName(QStringLiteral("channelList"));
     for (int channel = 1; channel <= config.analogChannelCount; ++channel)
@@ -104,6 +107,7 @@ void CTestOutputDialog::OnTestOutput()
         ShowError(tr(missing));
         return;
     }
+    RememberChoices(kRememberedAs, {portList, baudList});
 
     UnitConnection connection;
     connection.port = *port;

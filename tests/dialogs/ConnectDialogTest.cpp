@@ -7,6 +7,7 @@
 #include "config/ConfigImage.h"
 #include "device/ConfigTransfer.h"
 #include "dialogs/ConnectDialog.h"
+#include "dialogs/FlashDialog.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 class ConnectDialog : public UnitDialogTest {
@@ -125,4 +126,37 @@ TEST_F(ConnectDialog, ARunStoppedAnyWayIsCancelledAndKeepsTheRecord)
     }
     EXPECT_EQ(Differences(record, DefaultConfig()), Offsets{});
     EXPECT_EQ(prompts.messages, QStringList{});
+}
+
+// Each dialog lists the ports as they are when it opens, and comes back to the port and rate
+// it last ran with; another dialog keeps its own.
+TEST_F(ConnectDialog, ListsThePortsAfreshAndPreselectsThePortAndRateLastUsed)
+{
+    UnitConfig at9600 = DefaultConfig();
+    at9600.serialPort[2].baudRate = 9600;
+    CSimUnit second(at9600);
+    ASSERT_TRUE(second.Start());
+    ASSERT_FALSE(second.Announce().empty());
+    {
+        CConnectDialog read(&record, /*readMode=*/true, nullptr, FastTimings());
+        auto* ports = Find<QComboBox>(&read, "portList");
+        ASSERT_EQ(ports->itemText(1), "COM 2 (simulated unit)");
+        ports->setCurrentIndex(1);
+        Find<QComboBox>(&read, "baudList")->setCurrentText("9600");
+        RunToEnd(read, statuses);
+        EXPECT_TRUE(read.ReadSucceeded());
+    }
+
+    CSimUnit third(DefaultConfig());
+    ASSERT_TRUE(third.Start());
+    ASSERT_FALSE(third.Announce().empty());
+    CConnectDialog send(&record, /*readMode=*/false, nullptr, FastTimings());
+    const auto* ports = Find<QComboBox>(&send, "portList");
+    EXPECT_EQ(ports->itemText(2), "COM 3 (simulated unit)");
+    EXPECT_EQ(ports->currentIndex(), 1);
+    EXPECT_EQ(Find<QComboBox>(&send, "baudList")->currentText(), "9600");
+
+    CFlashDialog flash(QStringLiteral("unit.bin"));
+    EXPECT_EQ(Find<QComboBox>(&flash, "portList")->currentIndex(), 0);
+    EXPECT_EQ(Find<QComboBox>(&flash, "connectBaudList")->currentText(), "57600");
 }

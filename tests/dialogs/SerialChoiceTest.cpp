@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "dialogs/SerialChoice.h"
+#include "tests/comm/FakeSystem.h"
 
 TEST(PortList, OffersEveryDetectedPortByItsOwnNumber)
 {
@@ -37,4 +38,48 @@ TEST(PortList, OffersEveryDetectedPortByItsOwnNumber)
         list->setEditText(QString::fromLatin1(text));
         EXPECT_EQ(ChosenPort(*list), device) << text;
     }
+}
+
+// An adapter plugged in again may get another number, as other adapters come and go: the
+// dialog finds it by its by-id link. A port without one is found by its device.
+TEST(RememberedChoice, AnAdapterIsFoundAgainByItsByIdLinkWhateverItsNumber)
+{
+    const std::string ftdiLink = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    auto lists = [](const CFakeSystem& system) {
+        return std::pair{
+            std::unique_ptr<QComboBox>(NewPortList("portList", ListSerialPorts(8, system.Roots()))),
+            std::unique_ptr<QComboBox>(NewBaudList("baudList"))};
+    };
+    {
+        CFakeSystem before;
+        before.AddUsbTerminal("ttyUSB0", "1-1", kCh340Adapter);
+        before.AddUsbTerminal("ttyUSB1", "1-2", kFtdiAdapter, ftdiLink);
+        auto [ports, rates] = lists(before);
+        ports->setCurrentIndex(1);
+        rates->setCurrentText("9600");
+        RememberChoices("ConnectDialog", {ports.get(), rates.get()});
+    }
+    CFakeSystem after;  // the FTDI adapter is now ttyUSB2 and COM 3
+    after.AddUsbTerminal("ttyUSB0", "1-1", kCp2102Adapter, "usb-Silicon_Labs_CP2102-if00-port0");
+    after.AddUsbTerminal("ttyUSB1", "1-2", kCh340Adapter);
+    after.AddUsbTerminal("ttyUSB2", "1-3", kFtdiAdapter, ftdiLink);
+    auto [ports, rates] = lists(after);
+    PreselectRemembered("ConnectDialog", {ports.get(), rates.get()});
+    EXPECT_EQ(ports->currentText().toStdString(),
+              "COM 3 (FT232R USB UART, A50285BI, " + after.Dev("ttyUSB2") + ")");
+    EXPECT_EQ(rates->currentText(), "9600");
+
+    // Typed into a list that can be typed into, a port's name is remembered as its entry;
+    // a port that has gone leaves the first entry chosen, and the rate still comes back.
+    ports->setEditable(true);
+    ports->setEditText("com2");
+    RememberChoices("TestOutputDialog", {ports.get(), rates.get()});
+    CFakeSystem unplugged;
+    auto [fewer, sameRates] = lists(unplugged);
+    PreselectRemembered("TestOutputDialog", {fewer.get(), sameRates.get()});
+    EXPECT_EQ(fewer->currentIndex(), 0);
+    EXPECT_EQ(sameRates->currentText(), "9600");
+    auto [again, againRates] = lists(after);
+    PreselectRemembered("TestOutputDialog", {again.get(), againRates.get()});
+    EXPECT_EQ(again->currentIndex(), 1);
 }

@@ -2,6 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "dialogs/SerialChoice.h"
+
+namespace {
+
+// Every case starts with nothing remembered, as on a fresh machine: what one case's dialogs
+// remembered must not choose the next case's port.
+class CForgetSettings : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { ProgramSettings()->clear(); }
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -11,5 +25,9 @@ int main(int argc, char** argv)
     // Listing the cases (ctest does it before every run) needs no application.
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
     QApplication app(argc, argv);
+    // The settings go to a folder of the run's own, never to the user's.
+    const QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    testing::UnitTest::GetInstance()->listeners().Append(new CForgetSettings);
     return RUN_ALL_TESTS();
 }
