@@ -1,9 +1,13 @@
 #include "app/MainWindow.h"
 
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstring>
 #include <string>
@@ -33,6 +37,15 @@ std::string LocalPath(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
+// The one local file a drag carries; empty for anything else (several files, text, a link to
+// a web page).
+QString DraggedFile(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
 }  // namespace
 
 CMainWindow::CMainWindow(const PageFactory& makePage, QWidget* parent) : QDialog(parent)
@@ -58,6 +71,7 @@ CMainWindow::CMainWindow(const PageFactory& makePage, QWidget* parent) : QDialog
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setMenuBar(CreateMenus());
     layout->addWidget(tabs);
+    setAcceptDrops(true);
 }
 
 QMenuBar* CMainWindow::CreateMenus()
@@ -97,6 +111,21 @@ void CMainWindow::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = DraggedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The program the file came from waits until the drop has been taken; the questions and
+    // messages of opening come after that.
+    QTimer::singleShot(0, this, [this, path] { OpenConfigFile(path); });
+}
+
 void CMainWindow::reject()
 {
     if (MayReplaceRecord()) QDialog::reject();
@@ -105,11 +134,20 @@ void CMainWindow::reject()
 void CMainWindow::OnFileOpen()
 {
     if (!MayReplaceRecord()) return;
-    // No store first: on success every page shows the file, on failure every page
-    // keeps what it shows, unsaved edits included.
     const QString path =
         UserPrompts().ChooseOpenFile(this, tr(kOpenCaption), tr(kConfigFileFilter));
-    if (path.isEmpty()) return;
+    if (!path.isEmpty()) LoadFile(path);
+}
+
+void CMainWindow::OpenConfigFile(const QString& path)
+{
+    if (MayReplaceRecord()) LoadFile(path);
+}
+
+void CMainWindow::LoadFile(const QString& path)
+{
+    // No store first: on success every page shows the file, on failure every page
+    // keeps what it shows, unsaved edits included.
     std::string errorText;
     if (!LoadConfigFile(config, LocalPath(path), errorText)) {
         UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));

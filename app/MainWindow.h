@@ -19,17 +19,25 @@ public:
     const UnitConfig& Config() const { return config; }
     CPageTabs* Tabs() const { return tabs; }
 
+    // Opens a configuration file as "Open Configuration..." does once the file is chosen,
+    // asking first about unsaved changes: for a file given at start or dropped on the window.
+    void OpenConfigFile(const QString& path);
+
     // Exit, Ctrl+Q, the close box and Escape all end here: the window closes once changes
     // that were not saved have been saved or given up.
     void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QMenuBar* CreateMenus();
 
     void OnFileOpen();
+    // Loads the file into the record and the pages, or tells why not and changes nothing.
+    void LoadFile(const QString& path);
     void OnFileSave();
     // "Save Configuration...": true once the record is in the file the user chose.
     bool SaveConfiguration();

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QAction>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QTabBar>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <sstream>
 
@@ -74,6 +77,34 @@ inline void ChooseMenuItem(CMainWindow& window, const QString& text)
     for (QAction* action : window.findChildren<QAction*>())
         if (action->text() == text) return action->trigger();
     ADD_FAILURE() << "no menu item " << text.toStdString();
+}
+
+// Drags files onto the window and drops them, as a file manager does (no files: a drag of
+// some text); true when the window took the drop. What the drop started has run by the time
+// this returns.
+inline bool DropFile(QWidget& window, const QStringList& paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    if (urls.isEmpty())
+        data.setText(QStringLiteral("not a file"));
+    else
+        data.setUrls(urls);
+    const QPoint centre = window.rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(centre), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setAccepted(false);
+    QApplication::sendEvent(&window, &drop);
+    QTest::qWait(20);
+    return drop.isAccepted();
+}
+inline bool DropFile(QWidget& window, const QString& path)
+{
+    return DropFile(window, QStringList{path});
 }
 
 // Selects a tab as the user does, with the mouse.

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "app/Application.h"
 #include "config/ConfigFile.h"
 #include "dialogs/UserPrompts.h"
 #include "tests/app/AppTestSupport.h"
@@ -92,7 +93,9 @@ TEST_F(MainWindow, ChangingTabStoresThePageLeftThenLoadsAndFocusesThePageEntered
     }
 }
 
-TEST_F(MainWindow, OpenReplacesRecordAndPagesOnlyWithAGoodFile)
+// The file comes from Open's file dialog, from the command line at start, or dropped on the
+// window: the same checks, the same messages, the same reload.
+TEST_F(MainWindow, OpenReplacesRecordAndPagesOnlyWithAGoodFileHoweverItIsGiven)
 {
     UnitConfig station = DefaultRecord();
     std::strcpy(station.siteName, "Pump 3");
@@ -103,31 +106,62 @@ TEST_F(MainWindow, OpenReplacesRecordAndPagesOnlyWithAGoodFile)
     // A pipe would hold the window in open() until someone wrote to it.
     const QString pipe = PathOf("pipe.cfg");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    Page(TabSite)->edit->setText("unsaved edit");
-    const UnitConfig before = window.Config();
 
-    const std::pair<QString, QString> cases[] = {
-        {QString(), QString()},
-        {PathOf("damaged.cfg"), kImageChecksumText},
-        {pipe, QString(kFileOpenErrorText) + "\n" + pipe + ": not a regular file"}};
-    for (const auto& [path, message] : cases) {
-        Command("&Open Configuration...", path);
-        EXPECT_EQ(prompts.messages, message.isEmpty() ? QStringList{} : QStringList{message});
-        EXPECT_EQ(Differences(window.Config(), before), Offsets{});
-        EXPECT_TRUE(log.empty()) << "no page may reload";
-        EXPECT_EQ(Page(TabSite)->edit->text(), "unsaved edit");
+    enum Way { Menu, AtStart, Dropped };
+    for (const Way way : {Menu, AtStart, Dropped}) {
+        CMainWindow opened{FakePages(log)};
+        ShowActive(opened);
+        auto* site = static_cast<CFakePage*>(opened.Tabs()->Page(TabSite));
+        site->edit->setText("unsaved edit");
+        const UnitConfig before = opened.Config();
+        auto open = [&](const QString& path) {
+            log.clear();
+            prompts.messages.clear();
+            prompts.fileRequests.clear();
+            prompts.fileAnswers = {path};
+            // Unsaved changes are given up without asking: the question has tests of its own.
+            prompts.unsavedAnswers = {CUserPrompts::UnsavedChoice::Discard};
+            if (way == Menu) {
+                ChooseMenuItem(opened, "&Open Configuration...");
+            } else if (way == AtStart) {
+                opened.OpenConfigFile(CApplication::FileArgument({"weirlink-config", path}));
+            } else {
+                EXPECT_TRUE(DropFile(opened, path));
+            }
+        };
+
+        const std::pair<QString, QString> cases[] = {
+            {QString(), QString()},
+            {PathOf("damaged.cfg"), kImageChecksumText},
+            {pipe, QString(kFileOpenErrorText) + "\n" + pipe + ": not a regular file"}};
+        for (const auto& [path, message] : cases) {
+            if (path.isEmpty() && way != Menu) continue;  // no file, no start or drop
+            open(path);
+            EXPECT_EQ(prompts.messages, message.isEmpty() ? QStringList{} : QStringList{message})
+                << way;
+            EXPECT_EQ(Differences(opened.Config(), before), Offsets{}) << way;
+            EXPECT_TRUE(log.empty()) << "no page may reload";
+            EXPECT_EQ(site->edit->text(), "unsaved edit");
+        }
+
+        open(PathOf("station.cfg"));
+        EXPECT_EQ(prompts.fileRequests.size(), way == Menu ? 1u : 0u);
+        EXPECT_TRUE(prompts.messages.isEmpty()) << way;
+        EXPECT_EQ(Differences(opened.Config(), station), Offsets{}) << way;
+        // The pages store what they loaded at once: it is the record the window compares with.
+        Log reloadedThenStored = {"load Communication", "load Alarms", "load Output", "load Site",
+                                  "load Smoothing"};
+        reloadedThenStored.insert(reloadedThenStored.end(), kStoreLog.begin(), kStoreLog.end());
+        EXPECT_EQ(log, reloadedThenStored) << way;
+        EXPECT_EQ(site->edit->text(), "Pump 3");
+        EXPECT_TRUE(opened.windowTitle().startsWith("station.cfg")) << way;
     }
 
-    Command("&Open Configuration...", PathOf("station.cfg"));
-    EXPECT_FALSE(prompts.fileRequests.at(0).save);
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(Differences(window.Config(), station), Offsets{});
-    // The pages store what they loaded at once: it is the record the window compares with.
-    Log reloadedThenStored = {"load Communication", "load Alarms", "load Output", "load Site",
-                              "load Smoothing"};
-    reloadedThenStored.insert(reloadedThenStored.end(), kStoreLog.begin(), kStoreLog.end());
-    EXPECT_EQ(log, reloadedThenStored);
-    EXPECT_EQ(Page(TabSite)->edit->text(), "Pump 3");
+    // Only one local file is taken from a drag; the command line's first name is the file.
+    EXPECT_FALSE(DropFile(window, {PathOf("station.cfg"), PathOf("damaged.cfg")}));
+    EXPECT_FALSE(DropFile(window, QStringList{}));
+    EXPECT_EQ(CApplication::FileArgument({"weirlink-config"}), "");
+    EXPECT_EQ(CApplication::FileArgument({"weirlink-config", "--", "-odd.cfg"}), "-odd.cfg");
 }
 
 TEST_F(MainWindow, SaveStoresEveryPageFirstAndAFailedOneKeepsTheOldFile)

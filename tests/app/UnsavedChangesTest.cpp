@@ -10,7 +10,7 @@ namespace {
 using Choice = CUserPrompts::UnsavedChoice;
 
 // The ways the record can be lost.
-enum Leave { ExitItem, CtrlQ, CloseBox, EscapeOnTabs, Open, Read };
+enum Leave { ExitItem, CtrlQ, CloseBox, EscapeOnTabs, Open, Read, Dropped };
 
 QLineEdit* SiteName(const CMainWindow& in)
 {
@@ -39,8 +39,8 @@ TEST_F(WholeProgram, EveryWayOutAndEveryReplacementAsksFirstWhileThereAreChanges
                               {true, {Choice::Discard}, {}},
                               {true, {Choice::Save}, "kept.cfg"},
                               {true, {Choice::Save}, ""}};
-    const char* const replaced[] = {"", "", "", "", "Other", "InTheUnit"};
-    for (const Leave leave : {ExitItem, CtrlQ, CloseBox, EscapeOnTabs, Open, Read}) {
+    const char* const replaced[] = {"", "", "", "", "Other", "InTheUnit", "Other"};
+    for (const Leave leave : {ExitItem, CtrlQ, CloseBox, EscapeOnTabs, Open, Read, Dropped}) {
         for (const Answer& answer : answers) {
             const std::string what =
                 "leave " + std::to_string(leave) + " answer " +
@@ -48,7 +48,7 @@ TEST_F(WholeProgram, EveryWayOutAndEveryReplacementAsksFirstWhileThereAreChanges
             // The question's Save cancelled leaves everything as Cancel does.
             const bool goesOn = answer.choices.empty() || answer.choices[0] == Choice::Discard ||
                                 !answer.savePath.isEmpty();
-            const bool ends = leave != Open && leave != Read;
+            const bool ends = leave != Open && leave != Read && leave != Dropped;
             CMainWindow program;
             ShowActive(program);
             if (answer.edited) Type(SiteName(program), "Edited");
@@ -70,6 +70,7 @@ TEST_F(WholeProgram, EveryWayOutAndEveryReplacementAsksFirstWhileThereAreChanges
                     break;
                 case Open: ChooseMenuItem(program, "&Open Configuration..."); break;
                 case Read: RunConnect(program, "&Read Configuration..."); break;
+                case Dropped: EXPECT_TRUE(DropFile(program, Path("other.cfg"))); break;
             }
 
             EXPECT_EQ(prompts.unsavedQuestions, answer.edited ? 1 : 0) << what;
