@@ -28,10 +28,11 @@ const char* BrailleClaimedChipName(const UsbAdapter& adapter)
     return nullptr;
 }
 
-// The modem manager opens every new CDC-ACM device to send it AT commands, which takes the
-// port for a while and feeds the unit lines it does not know.
-std::string ModemManagerAdvice(const std::string& device, const PortScanRoots& roots)
+// The modem manager opens every new CDC-ACM device for itself to send it AT commands, which
+// keeps everyone else out for a while.
+std::string ModemManagerAdvice(const std::string& device, int error, const PortScanRoots& roots)
 {
+    if (error != EBUSY) return "";
     const std::optional<UsbAdapter> adapter = FindUsbAdapter(device, roots);
     if (!adapter || adapter->driver != "cdc_acm" || !IsProgramRunning("ModemManager", roots))
         return "";
@@ -86,5 +87,6 @@ std::string DescribeOpenError(const std::string& device, int error, const PortSc
         }
         default: break;
     }
-    return text + ModemManagerAdvice(device, roots) + BrailleDriverAdvice(device, error, roots);
+    return text + ModemManagerAdvice(device, error, roots) +
+           BrailleDriverAdvice(device, error, roots);
 }

@@ -87,7 +87,10 @@ TEST(OpenAdvice, ModemManagerProbingACdcAcmDevice)
                                        "device"))
         << busy;
     EXPECT_NE(busy.find(rule), std::string::npos) << busy;
-    // It leaves converters alone: their terminals are not modems.
+    // Refused access is the user's group, not the modem manager; converters' terminals are not
+    // modems, and it leaves them alone.
+    EXPECT_EQ(DescribeOpenError(acm, EACCES, system.Roots()).find("ModemManager"),
+              std::string::npos);
     const std::string ftdi = DescribeOpenError(system.Dev("ttyUSB0"), EBUSY, system.Roots());
     EXPECT_EQ(ftdi.find("ModemManager"), std::string::npos) << ftdi;
 }
