@@ -53,20 +53,6 @@ TEST(UsbAdapters, NamedByProductAndSerialNumberWithTheirByIdLinks)
     EXPECT_EQ(ResolvePortName(ports[0].byId, system.Roots()), ports[0].byId);
 }
 
-TEST(UsbAdapters, EveryAdapterIsListedHoweverMany)
-{
-    CFakeSystem system;
-    for (int i = 0; i < 12; ++i) {
-        FakeUsbDevice device = kFtdiAdapter;
-        device.serial = "SN" + std::to_string(i);
-        system.AddUsbTerminal("ttyUSB" + std::to_string(i), "1-" + std::to_string(i + 1), device);
-    }
-    const std::vector<SerialPortEntry> ports = ListSerialPorts(8, system.Roots());
-    ASSERT_EQ(ports.size(), 12u);
-    EXPECT_EQ(ports[11].label, "COM 12 (FT232R USB UART, SN11, " + system.Dev("ttyUSB11") + ")");
-    EXPECT_EQ(ResolvePortName("COM12", system.Roots()), system.Dev("ttyUSB11"));
-}
-
 TEST(OpenAdvice, ModemManagerProbingACdcAcmDevice)
 {
     CFakeSystem system;
