@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "config/ConfigImage.h"
+#include "config/TemporaryName.h"
 
 namespace {
 
@@ -133,16 +134,10 @@ void SyncDirectory(const std::string& directory)
     ::close(fd);
 }
 
-// A save's temporary file is called "." + the target's name (cut to 200 characters) + "." +
-// the saving process's id + "." + six characters: hidden, beside the target (a rename
-// cannot cross file systems), short enough for the longest file name, and telling which
-// process it belongs to.
 std::string TemporaryPrefix(const std::string& target)
 {
-    return "." + BaseNameOf(target).substr(0, 200) + ".";
+    return TemporaryNamePrefix(BaseNameOf(target));
 }
-
-constexpr std::size_t kTemporarySuffixLength = 6;
 
 // Removes the temporary files of this target whose saving process has ended: a save killed
 // while its file had a name left them. Those of saves still running are left alone.
@@ -152,15 +147,9 @@ void RemoveAbandonedTemporaries(const std::string& target)
     DIR* dir = ::opendir(DirectoryOf(target).c_str());
     if (dir == nullptr) return;
     while (const dirent* entry = ::readdir(dir)) {
-        std::string_view rest = entry->d_name;
-        if (!rest.starts_with(prefix)) continue;
-        rest.remove_prefix(prefix.size());
-        const std::size_t dot = rest.find('.');
-        if (dot == std::string_view::npos || rest.size() - dot - 1 != kTemporarySuffixLength)
-            continue;
-        int pid = 0;
-        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, pid);
-        if (error != std::errc() || end != rest.data() + dot || pid <= 0) continue;
+        const unsigned long owner = TemporaryOwner(entry->d_name, prefix);
+        if (owner == 0 || owner > static_cast<unsigned long>(INT_MAX)) continue;
+        const auto pid = static_cast<pid_t>(owner);
         if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
         (void)::unlinkat(::dirfd(dir), entry->d_name, 0);
     }

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "config/ConfigImage.h"
+#include "config/TemporaryName.h"
 #include "config/Win32Error.h"
 
 namespace {
@@ -92,16 +93,12 @@ HANDLE OpenRegularHandle(const std::string& path, std::string& reason)
     return file;
 }
 
-// A save's temporary file is called "." + the target's name (cut to 200 characters) + "." +
-// the saving process's id + "." + six characters, beside the target (a move cannot cross
-// volumes). A save that is killed leaves it behind; the id tells whether its save still runs.
+// Beside the target (a move cannot cross volumes).
 std::string TemporaryPrefix(const std::string& target)
 {
     const std::size_t start = NameStart(target);
-    return target.substr(0, start) + "." + target.substr(start, 200) + ".";
+    return target.substr(0, start) + TemporaryNamePrefix(std::string_view(target).substr(start));
 }
-
-constexpr std::size_t kTemporarySuffixLength = 6;
 
 bool ProcessHasEnded(DWORD id)
 {
@@ -125,17 +122,10 @@ void RemoveAbandonedTemporaries(const std::string& target)
     const HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        std::string_view rest = found.cFileName;
         // The pattern also matches short 8.3 names; only the long name counts.
-        if (!rest.starts_with(namePrefix)) continue;
-        rest.remove_prefix(namePrefix.size());
-        const std::size_t dot = rest.find('.');
-        if (dot == std::string_view::npos || rest.size() - dot - 1 != kTemporarySuffixLength)
-            continue;
-        DWORD id = 0;
-        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, id);
-        if (error != std::errc() || end != rest.data() + dot || id == 0) continue;
-        if (ProcessHasEnded(id))
+        const unsigned long id = TemporaryOwner(found.cFileName, namePrefix);
+        if (id == 0 || id > MAXDWORD) continue;
+        if (ProcessHasEnded(static_cast<DWORD>(id)))
             (void)::DeleteFileA((target.substr(0, folderLength) + found.cFileName).c_str());
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
