@@ -9,8 +9,8 @@
 #include "config/AlarmText.h"
 #include "config/NumberText.h"
 #include "config/Quantities.h"
-#include "config/SerialSettings.h"
 #include "config/SettingNames.h"
+#include "config/SettingText.h"
 
 namespace {
 
@@ -36,24 +36,6 @@ void AddFields(std::vector<Row>& rows, std::span<const Field> fields, const Unit
     for (const Field& field : fields) rows.push_back({field.label, field.value(c)});
 }
 
-template <std::size_t N>
-std::string RecordText(const char (&field)[N])
-{
-    return std::string(field, std::find(field, field + N, '\0'));
-}
-
-std::string YesNo(std::uint8_t flag)
-{
-    return flag != 0 ? "yes" : "no";
-}
-
-// A code outside the list stays visible rather than being shown as some list entry.
-std::string Choice(std::span<const char* const> names, int position, int code)
-{
-    if (position >= 0 && position < static_cast<int>(names.size())) return names[position];
-    return "unknown (" + std::to_string(code) + ")";
-}
-
 std::string Printf(const char* format, auto... args)
 {
     char text[64];
@@ -61,42 +43,19 @@ std::string Printf(const char* format, auto... args)
     return text;
 }
 
-std::string Dotted(const std::uint8_t (&octets)[4])
-{
-    return Printf("%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
-}
-
-std::string UnitText(int code)
-{
-    std::string name = UnitName(code);
-    const std::string abbreviation = UnitAbbreviation(code);
-    if (name == kUnknownUnitsText) return name + " (code " + std::to_string(code) + ")";
-    if (abbreviation.empty() || abbreviation == name) return name;
-    return name + " (" + abbreviation + ")";
-}
-
 // A stored base-unit integer in the record's display unit for that kind, with its abbreviation.
 std::string Measured(std::int32_t stored, int unitCode)
 {
-    std::string text = FormatValue(ToDisplayUnits(stored, unitCode));
+    std::string text = DisplayValue(stored, unitCode);
     const std::string abbreviation = UnitAbbreviation(unitCode);
     if (!abbreviation.empty()) text += " " + abbreviation;
     return text;
 }
 
-std::string CountOrOff(std::uint8_t count, const char* words)
-{
-    return count != 0 ? std::to_string(count) + " " + words : "off";
-}
-
 std::string PortText(const SerialPortSetting& port)
 {
-    const int parity = port.parity;
-    const std::string parityText = parity <= ParityTwoStopBits
-                                       ? kParityListTexts[ParityToIndex(parity)]
-                                       : "unknown (" + std::to_string(parity) + ")";
     return std::to_string(static_cast<std::int32_t>(port.baudRate)) + " baud, " +
-           (port.sevenDataBits == 1 ? "7" : "8") + " data bits, parity " + parityText;
+           (port.sevenDataBits == 1 ? "7" : "8") + " data bits, parity " + ParityText(port.parity);
 }
 
 // --- Site ---
@@ -104,11 +63,6 @@ std::string PortText(const SerialPortSetting& port)
 const Field kSiteFields[] = {
     {"Site Name:", [](const UnitConfig& c) { return RecordText(c.siteName); }},
 };
-
-std::string InstrumentTimeout(std::int16_t seconds)
-{
-    return seconds <= kMaxInstrumentTimeout ? std::to_string(seconds) + " seconds" : "off";
-}
 
 std::string LcdShowText(const UnitConfig& c)
 {
@@ -151,7 +105,7 @@ Section SiteSection(const UnitConfig& c)
         const int type = c.instrumentType[i];
         section.rows.push_back({prefix + "Type:", Choice(kInstrumentTypeNames, type, type)});
         section.rows.push_back({prefix + "Name:", RecordText(c.instrumentName[i])});
-        section.rows.push_back({prefix + "Timeout:", InstrumentTimeout(c.instrumentTimeout[i])});
+        section.rows.push_back({prefix + "Timeout:", InstrumentTimeoutText(c.instrumentTimeout[i])});
     }
     AddFields(section.rows, kLcdFields, c);
     for (const UnitField& field : kUnitFields)
