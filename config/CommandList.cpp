@@ -10,24 +10,10 @@ namespace {
 
 int Flag(std::uint8_t byte) { return byte != 0 ? 1 : 0; }
 
-// A text argument ends at the field's NUL or its last byte. Control characters are
-// dropped: a line feed read from a file would otherwise end the line early and let the
-// rest reach the unit as a command of its own.
-std::string TextArgument(const char* field, std::size_t size)
-{
-    std::string text;
-    for (std::size_t i = 0; i < size && field[i] != '\0'; ++i) {
-        const auto byte = static_cast<unsigned char>(field[i]);
-        if (byte < 0x20 || byte == 0x7F) continue;
-        text += field[i];
-    }
-    return text;
-}
-
 template <std::size_t N>
 std::string TextArgument(const char (&field)[N])
 {
-    return TextArgument(field, N);
+    return CommandTextArgument(field, N);
 }
 
 std::string Format(const char* format, auto... args)
@@ -36,19 +22,6 @@ std::string Format(const char* format, auto... args)
     std::snprintf(line, sizeof line, format, args...);
     return line;
 }
-
-const char* ModelWord(std::uint8_t type)
-{
-    switch (type) {
-    case InstrumentInactive: return "INACTIVE";
-    case InstrumentKestrel: return "KESTREL";
-    case InstrumentMarten: return "MARTEN";
-    default: return "CULVERT";
-    }
-}
-
-// The unit takes the factor as thousandths; the float is widened before scaling.
-int TcfThousandths(float tcf) { return TruncateToInt32(double(tcf) * 1000.0 + 0.5); }
 
 void AppendRule(const AlarmRule& rule, int n, std::vector<std::string>& lines)
 {
@@ -72,6 +45,32 @@ void AppendRule(const AlarmRule& rule, int n, std::vector<std::string>& lines)
 }
 
 }  // namespace
+
+// Control characters are dropped: a line feed read from a file would otherwise end the line
+// early and let the rest reach the unit as a command of its own.
+std::string CommandTextArgument(const char* field, std::size_t size)
+{
+    std::string text;
+    for (std::size_t i = 0; i < size && field[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(field[i]);
+        if (byte < 0x20 || byte == 0x7F) continue;
+        text += field[i];
+    }
+    return text;
+}
+
+const char* ModelWord(std::uint8_t type)
+{
+    switch (type) {
+    case InstrumentInactive: return "INACTIVE";
+    case InstrumentKestrel: return "KESTREL";
+    case InstrumentMarten: return "MARTEN";
+    default: return "CULVERT";
+    }
+}
+
+// The float is widened before scaling.
+int TcfThousandths(float tcf) { return TruncateToInt32(double(tcf) * 1000.0 + 0.5); }
 
 void BuildCommandList(const UnitConfig& c, std::vector<std::string>& lines)
 {
