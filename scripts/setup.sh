@@ -10,6 +10,8 @@ packages=(
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # command line; a decimal-comma locale, so tests can prove numbers never follow the desktop's
   libcli11-dev locales
+  # machine-readable output of show, diff and ports
+  nlohmann-json3-dev
   # desktop program, offscreen widget tests, screenshots
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool desktop-file-utils
