@@ -10,6 +10,7 @@
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/JsonOutput.h"
 #include "cli/LineTrace.h"
 #include "cli/StatusPrinter.h"
 #include "comm/PortNames.h"
@@ -156,9 +157,11 @@ int Flash(const LineOptions& line, const FlashOptions& options)
 
 // A simulated unit's label says what it is, its terminal is worth knowing too; an adapter's
 // by-id link is the name that stays when other adapters come and go.
-int ListPorts()
+int ListPorts(bool json)
 {
     const std::vector<SerialPortEntry> ports = ScanSerialPorts();
+    // An empty list is an answer too: a script reads it rather than a message.
+    if (json) return PrintOutput(PortsJson(ports));
     if (ports.empty()) {
         std::fputs("No serial port was detected.\n", stderr);
         return ExitSuccess;
@@ -244,5 +247,7 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         app.add_subcommand("ports",
                            "List the serial ports by COM number, with their devices, USB adapters' "
                            "names and /dev/serial/by-id links");
-    subcommands.push_back({ports, ListPorts});
+    auto json = std::make_shared<bool>(false);
+    ports->add_flag("--json", *json, "print the ports as JSON (schema in the README)");
+    subcommands.push_back({ports, [json] { return ListPorts(*json); }});
 }

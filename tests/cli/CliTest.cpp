@@ -1,6 +1,7 @@
 // The weirlink program as a technician's shell runs it, against a simulated unit on a
 // pseudo-terminal with the protocol's real waits; and its trace and status lines.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -19,6 +20,7 @@
 #include "cli/StatusPrinter.h"
 #include "config/CommandList.h"
 #include "config/ConfigImage.h"
+#include "config/Quantities.h"
 #include "device/ConfigTransfer.h"
 #include "device/FlashRun.h"
 #include "tests/comm/SimulatedUnit.h"
@@ -265,6 +267,94 @@ TEST_F(CliTest, PortsListsAnAnnouncedUnitWhichTakesAnOutputTestAsComOne)
     for (const char* line :
          {"Connecting...\n> 04 ", "\n< 0D 0A ", "\n> 58 4F 20 32 20 31 32 35 30 0A "})
         EXPECT_NE(traced.err.find(line), std::string::npos) << line << traced.err;
+    unit->Unannounce();
+}
+
+// diff(1)'s exit statuses: 0 equal, 1 different, 2 trouble (with the Error: line last).
+TEST_F(CliTest, DiffListsChangedSettingsInTheFirstFilesUnitsWithDiffsStatuses)
+{
+    const std::string factory = Write("factory.cfg", ImageOf(DefaultConfig()));
+    UnitConfig config = DefaultConfig();
+    std::strcpy(config.siteName, "Elsewhere");
+    config.unitCode[KindFlow] = 18;                // cubic feet per second
+    config.analogChannel[0].at20mA = 2 * 4381264;  // 200 MGD
+    config.unitCode[KindTemperature] = 36;         // Celsius: the abbreviation has a degree sign
+    const std::string site = Write("site.cfg", ImageOf(config));
+
+    const Result same = Run("diff " + factory + " " + Write("copy.cfg", ImageOf(DefaultConfig())));
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out + same.err, "");
+
+    const Result different = Run("diff " + factory + " " + site);
+    EXPECT_EQ(different.status, 1) << different.err;
+    EXPECT_EQ(different.err, "");
+    EXPECT_EQ(different.out,
+              "Site / Site Name: NewSite \u2192 Elsewhere\n"
+              "Output / Channel 1 / 20mA: 100 MGD \u2192 200 MGD\n"
+              "Site / Flow Units: MGD \u2192 Cubic feet per second (cfs)\n"
+              "Site / Temperature Units: Degrees Farenheit (\u00B0F) \u2192 "
+              "Degrees Celsius (\u00B0C)\n");
+
+    for (const std::string& args : {"diff " + factory + " " + Path("missing.cfg"),
+                                    "diff " + Write("short.cfg", "WL") + " " + factory,
+                                    "diff " + factory, std::string("diff --json")}) {
+        const Result trouble = Run(args);
+        EXPECT_EQ(trouble.status, 2) << args;
+        EXPECT_EQ(trouble.out, "") << args;
+        EXPECT_NE(trouble.err, "") << args;
+    }
+    EXPECT_TRUE(Run("diff " + factory + " " + Path("missing.cfg")).LastErrorLine().starts_with(
+        "Error: "));
+}
+
+// What scripts read: the output parses as JSON and carries what the text shows.
+TEST_F(CliTest, JsonOfShowDiffAndPortsParsesBackWithTheDocumentedFields)
+{
+    UnitConfig config = DefaultConfig();
+    std::strcpy(config.siteName, "Nord\xE9");
+    const std::string factory = Write("factory.cfg", ImageOf(DefaultConfig()));
+    const std::string site = Write("site.cfg", ImageOf(config));
+
+    const Result show = Run("show --json " + site);
+    ASSERT_EQ(show.status, 0) << show.err;
+    const nlohmann::json settings = nlohmann::json::parse(show.out)["settings"];
+    ASSERT_FALSE(settings.empty());
+    const auto find = [&](const char* page, const char* group, const char* name) {
+        for (const nlohmann::json& setting : settings)
+            if (setting["page"] == page && setting["group"] == group && setting["name"] == name)
+                return setting;
+        ADD_FAILURE() << page << " / " << group << " / " << name;
+        return nlohmann::json::object();
+    };
+    EXPECT_EQ(find("Site", "", "Site Name")["value"], "Nord\u00E9");
+    const nlohmann::json range = find("Output", "Channel 1", "20mA");
+    EXPECT_EQ(range["value"], "100");
+    EXPECT_EQ(range["unit"], "MGD");
+    EXPECT_EQ(range["raw"], 4381264);
+    EXPECT_EQ(range["sent"], true);
+    EXPECT_EQ(find("Output", "", "Analog Channels in Unit")["sent"], false);
+
+    const Result diff = Run("diff --json " + factory + " " + site);
+    EXPECT_EQ(diff.status, 1) << diff.err;
+    const nlohmann::json changes = nlohmann::json::parse(diff.out);
+    EXPECT_EQ(changes["equal"], false);
+    ASSERT_EQ(changes["differences"].size(), 1u) << diff.out;
+    const nlohmann::json& change = changes["differences"][0];
+    EXPECT_EQ(change["page"], "Site");
+    EXPECT_EQ(change["name"], "Site Name");
+    EXPECT_EQ(change["first"]["value"], "NewSite");
+    EXPECT_EQ(change["second"]["raw"], "Nord\u00E9");
+    EXPECT_EQ(nlohmann::json::parse(Run("diff --json " + factory + " " + factory).out)["equal"],
+              true);
+
+    TempRuntimeFolder runtime;
+    ASSERT_FALSE(unit->Announce().empty());
+    const Result ports = Run("ports --json");
+    ASSERT_EQ(ports.status, 0) << ports.err;
+    const nlohmann::json first = nlohmann::json::parse(ports.out)["ports"].at(0);
+    EXPECT_EQ(first["com"], 1);
+    EXPECT_EQ(first["device"], Device());
+    EXPECT_EQ(first["description"], "COM 1 (simulated unit)");
     unit->Unannounce();
 }
 
