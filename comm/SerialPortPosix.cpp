@@ -193,23 +193,33 @@ bool CSerialPort::WriteBytes(const void* bytes, std::size_t count)
 bool CSerialPort::ReadByte(std::uint8_t& byte)
 {
     if (fd < 0) return false;
-    const long long deadline = NowMs() + timeoutMs;
-    for (;;) {
-        if (!WaitFor(POLLIN, deadline)) return false;
-        const ssize_t got = ::read(fd, &byte, 1);
-        if (got == 1) {
-            Report(TraceDirection::Received, &byte, 1);
-            return true;
+    // Whatever has arrived is taken in one call; the bytes wait here for the next reads. A
+    // byte that is here has arrived, so the time-out still limits only the wait for a byte
+    // that has not.
+    if (pendingAt == pendingCount) {
+        const long long deadline = NowMs() + timeoutMs;
+        for (;;) {
+            if (!WaitFor(POLLIN, deadline)) return false;
+            const ssize_t got = ::read(fd, pending, sizeof pending);
+            if (got > 0) {
+                Report(TraceDirection::Received, pending, static_cast<std::size_t>(got));
+                pendingAt = 0;
+                pendingCount = static_cast<std::size_t>(got);
+                break;
+            }
+            if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            return false;  // hang-up or a device error
         }
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        return false;  // hang-up or a device error
     }
+    byte = pending[pendingAt++];
+    return true;
 }
 
 void CSerialPort::Flush()
 {
     if (fd < 0) return;
     ::tcflush(fd, TCOFLUSH);
+    pendingAt = pendingCount = 0;
     // The rest of a reply the device was still sending when an earlier run broke off would
     // end the next read early: input is thrown away until the line has been quiet for a
     // moment, but for no longer than the limit.
@@ -245,4 +255,5 @@ void CSerialPort::Close()
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);  // releases the lock as well
     fd = -1;
+    pendingAt = pendingCount = 0;
 }

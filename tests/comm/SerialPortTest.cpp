@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "comm/PortNames.h"
 #include "comm/SerialPort.h"
@@ -62,6 +63,41 @@ TEST_F(SerialPortTest, TheTimeOutLimitsEachGapNotTheWholeReply)
     EXPECT_FALSE(port.ReadExact(buffer, 2, 100));
     EXPECT_EQ(std::string(buffer, 3), "z--");  // the byte after the terminator was left
     late.join();
+}
+
+// A burst is taken from the device in one read and handed out byte by byte: the trace sees
+// it once, as it arrived; a rate change keeps what arrived, Flush and a new Open do not.
+TEST_F(SerialPortTest, BytesThatArrivedTogetherAreReadInOneCallAndKeptUntilFlushed)
+{
+    std::vector<std::string> traced;
+    port.SetTrace([&traced](TraceDirection direction, const std::uint8_t* bytes, std::size_t n) {
+        if (direction == TraceDirection::Received)
+            traced.emplace_back(reinterpret_cast<const char*>(bytes), n);
+    });
+    ASSERT_EQ(::write(pty.MasterFd(), "OK\r\n>rest", 9), 9);
+    std::this_thread::sleep_for(50ms);  // all of it in the terminal's queue
+    std::string text;
+    ASSERT_TRUE(port.ReadUntil(text, 100, '>'));
+    EXPECT_EQ(text, "OK\r\n>");
+    EXPECT_EQ(traced, std::vector<std::string>{"OK\r\n>rest"});
+
+    ASSERT_TRUE(port.Configure(115200));
+    char kept[2] = {};
+    ASSERT_TRUE(port.ReadExact(kept, 2, 100));
+    EXPECT_EQ(std::string(kept, 2), "re");
+
+    port.Flush();
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(port.SetTimeout(50));
+    EXPECT_FALSE(port.ReadByte(byte));  // "st" went with the flush
+
+    ASSERT_EQ(::write(pty.MasterFd(), "xy", 2), 2);
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(port.ReadByte(byte));
+    port.Close();
+    ASSERT_TRUE(port.Open(pty.SlavePath(), 57600));
+    ASSERT_TRUE(port.SetTimeout(50));
+    EXPECT_FALSE(port.ReadByte(byte));  // "y" belonged to the earlier opening
 }
 
 TEST_F(SerialPortTest, ConfigureTakesTheEightRatesOnlyAndResetsTheTimeOut)
