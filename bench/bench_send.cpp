@@ -50,6 +50,7 @@ struct Measurement {
     bool ok = false;
     double efficiency = 0;  // of the line limit
     double meanIdle = 0;    // seconds per line
+    double medianIdle = 0;
     double longestIdle = 0;
     double cpuPerLine = 0;
     int lines = 0;
@@ -98,6 +99,7 @@ Measurement Send()
 
     double bytes = 0;
     double idle = 0;
+    std::vector<double> gaps;
     Clock::time_point lastReceived{};
     for (auto chunk = first; chunk != applied; ++chunk) {
         bytes += double(chunk->bytes.size());
@@ -108,6 +110,7 @@ Measurement Send()
         if (lastReceived == Clock::time_point{}) continue;
         const double gap = std::chrono::duration<double>(chunk->at - lastReceived).count();
         idle += gap;
+        gaps.push_back(gap);
         m.longestIdle = std::max(m.longestIdle, gap);
         ++m.lines;
         lastReceived = {};
@@ -119,6 +122,10 @@ Measurement Send()
     m.efficiency = bytes / (seconds + double(first->bytes.size()) * 10 / kBaudRate) /
                    (kBaudRate / 10.0);
     m.meanIdle = m.lines > 0 ? idle / m.lines : 0;
+    if (!gaps.empty()) {
+        std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+        m.medianIdle = gaps[gaps.size() / 2];
+    }
     m.cpuPerLine = cpu / (m.lines + 1);
     return m;
 }
@@ -135,9 +142,10 @@ int main()
         if (!m.ok) return 1;
         efficiencies.push_back(m.efficiency);
         std::printf(
-            "run %d: %.3f of the line limit; tool idle %.3f ms per line (longest %.3f ms); "
-            "tool CPU %.0f us per line\n",
-            run + 1, m.efficiency, m.meanIdle * 1e3, m.longestIdle * 1e3, m.cpuPerLine * 1e6);
+            "run %d: %.3f of the line limit; tool idle %.3f ms per line, median %.3f ms "
+            "(longest %.3f ms); tool CPU %.0f us per line\n",
+            run + 1, m.efficiency, m.meanIdle * 1e3, m.medianIdle * 1e3, m.longestIdle * 1e3,
+            m.cpuPerLine * 1e6);
     }
     std::sort(efficiencies.begin(), efficiencies.end());
     std::printf("median %.3f, lowest %.3f of the line limit\n", efficiencies[kRuns / 2],
