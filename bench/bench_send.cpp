@@ -72,8 +72,8 @@ Measurement Send()
     connection.baudRate = kBaudRate;
     connection.trace = [&chunks](TraceDirection direction, const std::uint8_t* bytes,
                                  std::size_t count) {
-        chunks.push_back({Clock::now(), direction,
-                          std::string(reinterpret_cast<const char*>(bytes), count)});
+        chunks.push_back(
+            {Clock::now(), direction, std::string(reinterpret_cast<const char*>(bytes), count)});
     };
     std::FILE* discard = std::fopen("/dev/null", "w");
     CStatusPrinter printer(discard, false);
@@ -92,9 +92,9 @@ Measurement Send()
         return chunk.direction == TraceDirection::Sent && chunk.bytes.starts_with(text);
     };
     const auto first = std::find_if(chunks.begin(), chunks.end(),
-                                     [&](const Chunk& c) { return startsWith(c, "IP "); });
-    const auto applied = std::find_if(first, chunks.end(),
-                                      [&](const Chunk& c) { return startsWith(c, "SH\n"); });
+                                    [&](const Chunk& c) { return startsWith(c, "IP "); });
+    const auto applied =
+        std::find_if(first, chunks.end(), [&](const Chunk& c) { return startsWith(c, "SH\n"); });
     if (first == chunks.end() || applied == chunks.end()) return {};
 
     double bytes = 0;
@@ -119,8 +119,8 @@ Measurement Send()
     const auto last = std::prev(applied);
     const double seconds = std::chrono::duration<double>(last->at - first->at).count();
     // The first chunk's bytes were on their way before its time stamp was taken.
-    m.efficiency = bytes / (seconds + double(first->bytes.size()) * 10 / kBaudRate) /
-                   (kBaudRate / 10.0);
+    m.efficiency =
+        bytes / (seconds + double(first->bytes.size()) * 10 / kBaudRate) / (kBaudRate / 10.0);
     m.meanIdle = m.lines > 0 ? idle / m.lines : 0;
     if (!gaps.empty()) {
         std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());

@@ -29,11 +29,11 @@ public:
     {
     }
 
-    void Add(const char* page, std::string group, std::string name, std::string value,
-             RawValue raw, std::optional<std::string> sent, std::string unit = {})
+    void Add(const char* page, std::string group, std::string name, std::string value, RawValue raw,
+             std::optional<std::string> sent, std::string unit = {})
     {
-        list.push_back({page, std::move(group), std::move(name), std::move(value),
-                        std::move(unit), std::move(raw), std::move(sent)});
+        list.push_back({page, std::move(group), std::move(name), std::move(value), std::move(unit),
+                        std::move(raw), std::move(sent)});
     }
 
     // A stored base-unit integer, shown in the display unit `units` has for its kind.
@@ -48,8 +48,7 @@ public:
     void AddFlag(const char* page, std::string group, std::string name, std::uint8_t flag,
                  bool carried = true)
     {
-        Add(page, std::move(group), std::move(name), YesNo(flag), flag,
-            Sent(carried, Flag(flag)));
+        Add(page, std::move(group), std::move(name), YesNo(flag), flag, Sent(carried, Flag(flag)));
     }
 
     static std::optional<std::string> Sent(bool carried, std::string text)
@@ -101,12 +100,11 @@ public:
             for (const PortGroupName& named : kPortGroups)
                 if (named.port == p)
                     group = named.port == PortConfiguration ? named.title
-                                                             : std::string(named.title) + " Port";
+                                                            : std::string(named.title) + " Port";
             const auto rate = static_cast<std::int32_t>(port.baudRate);
             Add(page, group, "Baudrate", Number(rate), rate, Number(rate));
             const bool seven = port.sevenDataBits == 1;
-            Add(page, group, "Data bits", seven ? "7" : "8", port.sevenDataBits,
-                seven ? "0" : "1");
+            Add(page, group, "Data bits", seven ? "7" : "8", port.sevenDataBits, seven ? "0" : "1");
             Add(page, group, "Parity", ParityText(port.parity), port.parity, Number(port.parity));
         }
         AddFlag("Communication", "", "Use Flow Control", c.configPortFlowControl);
@@ -162,9 +160,8 @@ public:
                         c.smoothing[q].band, kGroups[q].second, true);
         for (int q = 0; q < 3; ++q) {
             const float tcf = c.smoothing[q].tcf;
-            Add("Smoothing", kGroups[q].first, "TCF",
-                FormatDecimal(static_cast<double>(tcf), 2), static_cast<double>(tcf),
-                Number(TcfThousandths(tcf)));
+            Add("Smoothing", kGroups[q].first, "TCF", FormatDecimal(static_cast<double>(tcf), 2),
+                static_cast<double>(tcf), Number(TcfThousandths(tcf)));
         }
         for (int q = 0; q < 3; ++q)
             AddMeasured("Smoothing", kGroups[q].first, "Force to zero if less than",
@@ -215,18 +212,17 @@ public:
             AddFlag("Alarms", group, "In use", rule.enabled);
             AddFlag("Alarms", group, "Latching", rule.latching, on);
             // Another code sends no "RO" line, which differs from every "RO" line.
-            const char* combine = rule.combine == AlarmCombineAnd  ? "AND"
-                                  : rule.combine == AlarmCombineOr ? "OR"
-                                  : rule.combine == AlarmCombineNone
-                                      ? "NONE"
-                                      : nullptr;
+            const char* combine = rule.combine == AlarmCombineAnd    ? "AND"
+                                  : rule.combine == AlarmCombineOr   ? "OR"
+                                  : rule.combine == AlarmCombineNone ? "NONE"
+                                                                     : nullptr;
             Add("Alarms", group, "Combine",
                 combine != nullptr ? combine : "unknown (" + Number(rule.combine) + ")",
                 rule.combine, Sent(on, combine != nullptr ? combine : ""));
-            Condition(group, "1", rule.instrument1, rule.dataType1, rule.compare1,
-                      rule.threshold1, on);
-            Condition(group, "2", rule.instrument2, rule.dataType2, rule.compare2,
-                      rule.threshold2, on && rule.combine != AlarmCombineNone);
+            Condition(group, "1", rule.instrument1, rule.dataType1, rule.compare1, rule.threshold1,
+                      on);
+            Condition(group, "2", rule.instrument2, rule.dataType2, rule.compare2, rule.threshold2,
+                      on && rule.combine != AlarmCombineNone);
         }
     }
 

@@ -27,11 +27,12 @@ UnitConfig EverythingSent()
     config.instrumentType[1] = InstrumentKestrel;
     config.instrumentType[2] = InstrumentMarten;
     config.modbusAltPort = 1;
-    for (int n = 0; n < 8; ++n)
-        config.alarmRule[n] = AlarmRule{1, 0, 1, 16, 11, 1, 2, 1270, -500,
-                                        std::uint8_t(n % 2 == 0 ? AlarmCombineAnd : AlarmCombineOr),
-                                        1};
-    config.alarmRule[7] = AlarmRule{1, 0, 0, 8, 0, AlarmComparePulse, 0, 37854118, 0, AlarmCombineNone, 0};
+    for (int n = 0; n < 8; ++n) {
+        const std::uint8_t combine = n % 2 == 0 ? AlarmCombineAnd : AlarmCombineOr;
+        config.alarmRule[n] = AlarmRule{1, 0, 1, 16, 11, 1, 2, 1270, -500, combine, 1};
+    }
+    // 1 MGal, kept in thousandths of the volume base unit.
+    config.alarmRule[7] = {1, 0, 0, 8, 0, AlarmComparePulse, 0, 37854118, 0, AlarmCombineNone, 0};
     return config;
 }
 
