@@ -84,10 +84,12 @@ public:
                 Sent(type != InstrumentInactive,
                      CommandTextArgument(c.instrumentName[i], sizeof c.instrumentName[i])));
         }
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
+            // A copy: the record is packed, and a reference to its field may be misaligned.
+            const std::int16_t seconds = c.instrumentTimeout[i];
             Add("Site", "Instrument " + std::to_string(i + 1), "Timeout",
-                InstrumentTimeoutText(c.instrumentTimeout[i]), c.instrumentTimeout[i],
-                Number(c.instrumentTimeout[i]));
+                InstrumentTimeoutText(seconds), seconds, Number(seconds));
+        }
     }
 
     void Ports()
@@ -142,8 +144,8 @@ public:
             AddMeasured("Output", group, "20mA", channel.at20mA, kind, ranged);
         }
         // The unit reports its own count; no line sets it.
-        Add("Output", "", "Analog Channels in Unit", Number(c.analogChannelCount),
-            c.analogChannelCount, std::nullopt);
+        const std::uint16_t count = c.analogChannelCount;
+        Add("Output", "", "Analog Channels in Unit", Number(count), count, std::nullopt);
     }
 
     void Smoothing()
