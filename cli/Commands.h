@@ -20,5 +20,6 @@ using SubcommandList = std::vector<CSubcommand>;
 
 // defaults, show, commands: work on .cfg files, no unit needed.
 void AddFileCommands(CLI::App& app, SubcommandList& subcommands);
-// read, send, flash, test-output, ports: talk to a unit over a serial port.
+// read, send, flash, test-output, ports: talk to a unit over a serial port; and diff, which
+// may compare a file with a unit.
 void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands);

@@ -1,5 +1,6 @@
 // read, send, flash, test-output and ports: the desktop program's device operations from a
 // shell, with the same status texts, one per line on stderr, and the protocol's real waits.
+// diff lives here too, since one of the two configurations it compares may be a unit's.
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <iterator>
@@ -12,11 +13,13 @@
 #include "cli/Console.h"
 #include "cli/JsonOutput.h"
 #include "cli/LineTrace.h"
+#include "cli/ShowConfig.h"
 #include "cli/StatusPrinter.h"
 #include "comm/PortNames.h"
 #include "config/ConfigFile.h"
 #include "config/NumberText.h"
 #include "config/SerialSettings.h"
+#include "config/SettingList.h"
 #include "device/ConfigTransfer.h"
 #include "device/FlashRun.h"
 #include "device/OutputTest.h"
@@ -93,6 +96,48 @@ int Read(const LineOptions& line, const std::string& outputPath)
     // Only an image that passed every check gets here; a failure above leaves the file alone.
     if (!SaveConfigFile(config, outputPath, errorText)) return console.Fail(errorText);
     return ExitSuccess;
+}
+
+// diff(1)'s statuses, which scripts already know how to read.
+enum DiffStatus : int {
+    DiffEqual = 0,
+    DiffDifferent = 1,
+    DiffTrouble = 2,  // a usage error, an unreadable file, a failed read
+};
+
+// The second configuration is a file, or the unit on line.port when that is given.
+int Diff(const std::string& firstPath, const std::string& secondPath, const LineOptions& line,
+         bool json)
+{
+    if (secondPath.empty() == line.port.empty()) {
+        (void)ReportFailure("diff compares A.cfg with B.cfg or with the unit on --port: give one");
+        return DiffTrouble;
+    }
+    UnitConfig first{};
+    UnitConfig second{};
+    std::string errorText;
+    // A file that cannot be read ends the comparison before the unit is disturbed.
+    if (!LoadConfigFile(first, firstPath, errorText)) {
+        (void)ReportFailure(errorText);
+        return DiffTrouble;
+    }
+    if (line.port.empty()) {
+        if (!LoadConfigFile(second, secondPath, errorText)) {
+            (void)ReportFailure(errorText);
+            return DiffTrouble;
+        }
+    } else {
+        CConsole console(line.trace);
+        if (!ReadConfiguration(Connection(line, console), second, console.Status(), errorText)) {
+            (void)console.Fail(errorText);
+            return DiffTrouble;
+        }
+        console.Status().Finish();
+    }
+    const std::vector<SettingChange> changes = CompareSettings(first, second);
+    if (PrintOutput(json ? ChangesJson(changes) : ChangeLines(changes)) != ExitSuccess)
+        return DiffTrouble;
+    return changes.empty() ? DiffEqual : DiffDifferent;
 }
 
 int Send(const LineOptions& line, const SendOptions& options, const std::string& path)
@@ -242,6 +287,27 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         subcommands.push_back({sub, [line, channel, current] {
                                    return TestOutputCommand(*line, *channel, *current);
                                }});
+    }
+    {
+        auto line = std::make_shared<LineOptions>();
+        auto first = std::make_shared<std::string>();
+        auto second = std::make_shared<std::string>();
+        auto json = std::make_shared<bool>(false);
+        CLI::App* sub = app.add_subcommand(
+            "diff",
+            "List the settings two configurations program differently, a file's and another "
+            "file's or a unit's; exit status 0 when equal, 1 when different, 2 on trouble");
+        sub->add_option("A.cfg", *first, "the first file; values are shown in its units")
+            ->required();
+        sub->add_option("B.cfg", *second, "the second file, unless --port gives a unit");
+        sub->add_option("--port", line->port,
+                        "compare with the configuration of the unit on this serial port: a "
+                        "device path, or COMn");
+        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        sub->add_flag("--trace", line->trace, "print every byte on the line to stderr");
+        sub->add_flag("--json", *json, "print the differences as JSON (schema in the README)");
+        subcommands.push_back(
+            {sub, [line, first, second, json] { return Diff(*first, *second, *line, *json); }});
     }
     CLI::App* ports =
         app.add_subcommand("ports",

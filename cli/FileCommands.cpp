@@ -31,29 +31,6 @@ int Show(const std::string& path, bool json)
     return PrintOutput(json ? SettingsJson(ListSettings(config)) : ShowConfig(config));
 }
 
-// diff(1)'s statuses, which scripts already know how to read.
-enum DiffStatus : int {
-    DiffEqual = 0,
-    DiffDifferent = 1,
-    DiffTrouble = 2,  // a usage error, an unreadable file, a failed read
-};
-
-int Diff(const std::string& firstPath, const std::string& secondPath, bool json)
-{
-    UnitConfig first;
-    UnitConfig second;
-    std::string errorText;
-    if (!LoadConfigFile(first, firstPath, errorText) ||
-        !LoadConfigFile(second, secondPath, errorText)) {
-        (void)ReportFailure(errorText);
-        return DiffTrouble;
-    }
-    const std::vector<SettingChange> changes = CompareSettings(first, second);
-    const int status = PrintOutput(json ? ChangesJson(changes) : ChangeLines(changes));
-    if (status != ExitSuccess) return DiffTrouble;
-    return changes.empty() ? DiffEqual : DiffDifferent;
-}
-
 int PrintCommands(const std::string& path)
 {
     UnitConfig config;
@@ -92,21 +69,6 @@ void AddFileCommands(CLI::App& app, SubcommandList& subcommands)
         sub->add_option("FILE.cfg", *path, "the configuration file")->required();
         sub->add_flag("--json", *json, "print the settings as JSON (schema in the README)");
         subcommands.push_back({sub, [path, json] { return Show(*path, *json); }});
-    }
-    {
-        auto first = std::make_shared<std::string>();
-        auto second = std::make_shared<std::string>();
-        auto json = std::make_shared<bool>(false);
-        CLI::App* sub = app.add_subcommand(
-            "diff",
-            "List the settings two configuration files program differently; exit status 0 "
-            "when equal, 1 when different, 2 on trouble");
-        sub->add_option("A.cfg", *first, "the first file; values are shown in its units")
-            ->required();
-        sub->add_option("B.cfg", *second, "the second file")->required();
-        sub->add_flag("--json", *json, "print the differences as JSON (schema in the README)");
-        subcommands.push_back(
-            {sub, [first, second, json] { return Diff(*first, *second, *json); }});
     }
     AddFileCommand(app, subcommands, "commands",
                    "Print the lines a unit is programmed with, one per line", "FILE.cfg",

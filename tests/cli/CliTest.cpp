@@ -305,6 +305,25 @@ TEST_F(CliTest, DiffListsChangedSettingsInTheFirstFilesUnitsWithDiffsStatuses)
     }
     EXPECT_TRUE(Run("diff " + factory + " " + Path("missing.cfg")).LastErrorLine().starts_with(
         "Error: "));
+
+    // A file against a unit: the unit's values on the right, its read's status lines on
+    // stderr; a unit that cannot be read is trouble.
+    const Result unitSame = Run("diff " + factory + " --port " + Device());
+    EXPECT_EQ(unitSame.status, 0) << unitSame.err;
+    EXPECT_EQ(unitSame.out, "");
+    EXPECT_EQ(unitSame.LastErrorLine(), kStatusLoaded);
+    const Result unitDifferent = Run("diff " + site + " --port " + Device());
+    EXPECT_EQ(unitDifferent.status, 1) << unitDifferent.err;
+    EXPECT_TRUE(unitDifferent.out.starts_with("Site / Site Name: Elsewhere \u2192 NewSite\n"))
+        << unitDifferent.out;
+    for (const std::string& args : {"diff " + factory + " --port " + Path("no-such-port"),
+                                    "diff " + factory + " " + site + " --port " + Device()}) {
+        const Result trouble = Run(args);
+        EXPECT_EQ(trouble.status, 2) << args;
+        EXPECT_EQ(trouble.out, "") << args;
+        EXPECT_TRUE(trouble.LastErrorLine().starts_with("Error: ")) << trouble.err;
+    }
+    EXPECT_EQ(unit->Log().banners, 2);  // the two reads; nothing else reached the unit
 }
 
 // What scripts read: the output parses as JSON and carries what the text shows.
