@@ -72,6 +72,7 @@ std::string PortsJson(const std::vector<SerialPortEntry>& ports)
         list.push_back({{"com", port.number},
                         {"device", port.device},
                         {"description", port.label},
+                        {"byId", port.byId},
                         {"simulated", port.simulated}});
     return Text({{"ports", std::move(list)}});
 }

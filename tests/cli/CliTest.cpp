@@ -374,6 +374,7 @@ TEST_F(CliTest, JsonOfShowDiffAndPortsParsesBackWithTheDocumentedFields)
     EXPECT_EQ(first["com"], 1);
     EXPECT_EQ(first["device"], Device());
     EXPECT_EQ(first["description"], "COM 1 (simulated unit)");
+    EXPECT_EQ(first["byId"], "");
     unit->Unannounce();
 }
 
