@@ -300,10 +300,13 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         sub->add_option("A.cfg", *first, "the first file; values are shown in its units")
             ->required();
         sub->add_option("B.cfg", *second, "the second file, unless --port gives a unit");
-        sub->add_option("--port", line->port,
-                        "compare with the configuration of the unit on this serial port: a "
-                        "device path, or COMn");
-        AddBaudOption(sub, "--baud", line->baudRate, "the rate the unit's port is set to");
+        // Not bound to WEIRLINK_PORT, unlike the other commands' ports: a variable left set
+        // in the shell would turn a comparison of two files into a read of a unit.
+        sub->add_option("-p,--port", line->port,
+                        "compare with the configuration of the unit on this serial port: COMn, "
+                        "or a device path such as an adapter's /dev/serial/by-id link; "
+                        "WEIRLINK_PORT does not apply");
+        AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_flag("--trace", line->trace, "print every byte on the line to stderr");
         sub->add_flag("--json", *json, "print the differences as JSON (schema in the README)");
         subcommands.push_back(

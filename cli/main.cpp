@@ -18,14 +18,17 @@ constexpr char kHelpFooter[] = R"(Examples:
   weirlink send -p /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 unit.cfg
   WEIRLINK_PORT=/dev/ttyUSB0 weirlink test-output --channel 2 --current 12
   weirlink show unit.cfg
+  weirlink diff unit.cfg -p COM1
 
 Environment:
-  WEIRLINK_PORT  the port of every subcommand that takes --port, unless --port is given
+  WEIRLINK_PORT  the port of every subcommand that takes --port, unless --port is given;
+                 not diff's, which reads a unit only when --port is written out
 
 Exit status:
   0  success
   1  the operation failed; the last line on standard error says why ("Error: ...")
   2  the command line was not understood
+  diff: 0 equal, 1 different, 2 trouble (usage, an unreadable file, a failed read)
 )";
 
 // How many single letters must be added, removed or changed to turn one word into another.

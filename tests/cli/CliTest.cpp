@@ -323,7 +323,14 @@ TEST_F(CliTest, DiffListsChangedSettingsInTheFirstFilesUnitsWithDiffsStatuses)
         EXPECT_EQ(trouble.out, "") << args;
         EXPECT_TRUE(trouble.LastErrorLine().starts_with("Error: ")) << trouble.err;
     }
-    EXPECT_EQ(unit->Log().banners, 2);  // the two reads; nothing else reached the unit
+    // WEIRLINK_PORT stays out of diff: two files are still compared as files, and one file
+    // alone is not read against the unit the variable names. -p and -b are diff's too.
+    ::setenv(kPortVariable, Device().c_str(), 1);
+    EXPECT_EQ(Run("diff " + factory + " " + site).status, 1);
+    EXPECT_EQ(Run("diff " + factory).status, 2);
+    ::unsetenv(kPortVariable);
+    EXPECT_EQ(Run("diff " + factory + " -p " + Device() + " -b 57600").status, 0);
+    EXPECT_EQ(unit->Log().banners, 3);  // the three reads; nothing else reached the unit
 }
 
 // What scripts read: the output parses as JSON and carries what the text shows.
