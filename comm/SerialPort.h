@@ -105,13 +105,13 @@ private:
     // The driver's flags from before Open set low latency; they go back at Close, because
     // the driver keeps them for whoever opens the device next.
     std::optional<int> flagsToRestore;
+#endif
     // Bytes read from the device that ReadByte has not handed out yet: one system call takes
     // all that has arrived, instead of one call per byte. Emptied by Flush and Close, kept
     // by Configure (bytes already received are kept).
     std::uint8_t pending[1536];
     std::size_t pendingAt = 0;
     std::size_t pendingCount = 0;
-#endif
     unsigned timeoutMs = kConfigureTimeoutMs;
     int openError = 0;
     std::string device;
