@@ -21,11 +21,6 @@ namespace {
 
 using K = SimLineFault::Kind;
 
-SimFaults Lines(const char* prefix, K kind = K::ErrorReply)
-{
-    return With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, -1, kind}});
-}
-
 std::vector<std::uint8_t> Pattern(std::size_t size)
 {
     std::vector<std::uint8_t> bytes(size);
@@ -199,17 +194,18 @@ TEST_F(Protocol, EachFailedStepTellsItsOwnText)
         {enter, connect, With(&SimFaults::silent, true)},
         {enter, connect, With(&SimFaults::bannerWithoutMarker, true)},
         {enter, "connect 9600"},  // a unit at another rate hears only noise
-        {"The command \"OK\" failed.", connect, Lines("OK", K::EchoOnly)},
+        {"The command \"OK\" failed.", connect, LineFaults("OK", K::EchoOnly)},
         // The echo "SN 0 OKANOGAN" holds the letters OK; the unit's answer does not.
-        {"The command \"SN 0 OKANOGAN\" failed.", connect + "send SN 0 OKANOGAN", Lines("SN 0")},
-        {"Failed to query the device", connect + "query", Lines("PS", K::Silent)},
+        {"The command \"SN 0 OKANOGAN\" failed.", connect + "send SN 0 OKANOGAN",
+         LineFaults("SN 0", K::ErrorReply)},
+        {"Failed to query the device", connect + "query", LineFaults("PS", K::Silent)},
         {"Failed to find file header, connection may be bad.", connect + "query",
          With(&SimFaults::image, SimImageFault::NoStartByte)},
-        {"Failed to apply hardware", connect + "apply 57600", Lines("SH", K::Silent)},
+        {"Failed to apply hardware", connect + "apply 57600", LineFaults("SH", K::Silent)},
         {"Failed to apply new baud", connect + "send SP 2 250000 1 0;apply 250000"},
         // The unit moves to 9600; a tool at 19200 hears no prompt.
         {"Failed find prompt", connect + "send SP 2 9600 1 0;apply 19200"},
-        {"Failed to initialize flash", flash, Lines("SX")},
+        {"Failed to initialize flash", flash, LineFaults("SX", K::ErrorReply)},
         {"Failed to set baud for download", connect + "flash 12345"},
         {"No response to ping request", flash, With(&SimFaults::pingSilent, true)},
         {"Failed to send reboot request", flash + "close;reboot"},
@@ -270,7 +266,7 @@ TEST_F(Protocol, CommandModeRepliesThatNeverEndFailTheirStep)
     }
 }
 
-TEST_F(Protocol, HandshakeTakesAnyPromptAndUpToThreeTries)
+TEST_F(Protocol, HandshakeTakesAnyPromptUpToThreeTriesAndAComNumberButNotTheEcho)
 {
     // Silent for the first "OK", then an answer without "OK": still a handshake.
     timings = FastTimings();
@@ -283,12 +279,9 @@ TEST_F(Protocol, HandshakeTakesAnyPromptAndUpToThreeTries)
     unit->ClearLog();
     EXPECT_FALSE(RunSteps("connect 57600"));
     EXPECT_EQ(unit->Log().lines.size(), 3u);
-}
 
-TEST_F(Protocol, ConnectsByComNumberAndTheAnswerNotTheEchoAcknowledges)
-{
+    // Reached as COM 1; the echo of "SN 1 OKAY" holds "OK", yet only the answer acknowledges.
     TempRuntimeFolder runtime;
-    timings = FastTimings();
     Fresh();
     EXPECT_FALSE(RunSteps("connect 9600"));
     EXPECT_EQ(unit->Log().banners, 0);  // the unit at another rate heard nothing

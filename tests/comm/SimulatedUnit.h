@@ -41,6 +41,12 @@ S With(T S::*field, V value)
     return s;
 }
 
+// The unit misbehaves on lines that start with the prefix, `times` times (-1: always).
+inline SimFaults LineFaults(const std::string& prefix, SimLineFault::Kind kind, int times = -1)
+{
+    return With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, times, kind}});
+}
+
 inline UnitConfig DefaultConfig()
 {
     UnitConfig config;
@@ -60,11 +66,9 @@ protected:
 
     std::string Device() const { return unit->DevicePath(); }
 
-    // The unit misbehaves on lines that start with the prefix, `times` times (-1: always).
     void FaultLines(const std::string& prefix, SimLineFault::Kind kind, int times = -1)
     {
-        unit->SetFaults(
-            With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, times, kind}}));
+        unit->SetFaults(LineFaults(prefix, kind, times));
     }
 
     std::unique_ptr<CSimUnit> unit;
