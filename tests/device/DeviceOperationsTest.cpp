@@ -62,6 +62,8 @@ bool StopAt(RecordingObserver& observer, const std::string& status, Operation&& 
     return done;
 }
 
+enum Operation { Read, Send, Output, Flashing };
+
 class DeviceOperationsTest : public SimulatedUnitTest {
 protected:
     UnitConnection Connection(int rate = 57600) const
@@ -74,9 +76,31 @@ protected:
 
     FlashOptions Software() const { return {115200, software.Path()}; }
 
+    // One operation: a read into `record`, which starts full of marker bytes so that any
+    // change to it shows; a send of the defaults; channel 1 at 4 mA; the software.
+    bool Run(Operation operation, const UnitConnection& connection, RecordingObserver& seen)
+    {
+        std::memset(&record, kMarker, sizeof record);
+        switch (operation) {
+            case Read: return ReadConfiguration(connection, record, seen, errorText);
+            case Send: return SendConfiguration(connection, DefaultConfig(), {}, seen, errorText);
+            case Output: return TestOutput(connection, 1, 4.0, seen, errorText);
+            case Flashing: return FlashSoftware(connection, Software(), seen, errorText);
+        }
+        return true;
+    }
+    void ExpectRecordUntouched() const
+    {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
+        EXPECT_EQ(std::count(bytes, bytes + sizeof record, kMarker), std::ptrdiff_t(sizeof record))
+            << "the record changed";
+    }
+
+    static constexpr std::uint8_t kMarker = 0xA7;
     RecordingObserver observer;
     std::string errorText;
     TempFile software{std::vector<std::uint8_t>(2900, 0x3C)};
+    UnitConfig record;
 };
 
 TEST_F(DeviceOperationsTest, SendReadAndOutputTestTellEveryTextInOrder)
@@ -157,11 +181,7 @@ TEST_F(DeviceOperationsTest, AUnitAt1200BaudIsReadAndTestedWithTheRealWaits)
 // the record as it was.
 TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
 {
-    enum Operation { Read, Send, Output, Flashing };
     using K = SimLineFault::Kind;
-    const auto lines = [](const char* prefix, K kind) {
-        return With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, -1, kind}});
-    };
     const SimFaults silent = With(&SimFaults::silent, true);
     const SimFaults badImage = With(&SimFaults::image, SimImageFault::BadChecksum);
     const struct {
@@ -172,17 +192,17 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
         const char* lastLine = "";  // the last line the unit received
     } cases[] = {
         {Read, silent, kEnterCommandModeText, "Connecting..."},
-        {Read, lines("PS", K::Silent), kQueryFailedText,
+        {Read, LineFaults("PS", K::Silent), kQueryFailedText,
          "Connecting... | Reading configuration from device..."},
         {Read, badImage, kImageChecksumText,
          "Reading configuration from device... | Loading settings..."},
         // A line that fails twice ends the send: nothing after it goes out.
-        {Send, lines("SO ", K::ErrorReply), CommandFailedText("SO 90 90 90"),
+        {Send, LineFaults("SO ", K::ErrorReply), CommandFailedText("SO 90 90 90"),
          "Sending SO | Retrying SO", 0, "SO 90 90 90"},
-        {Send, lines("SH", K::EchoOnly), kFindPromptText, "Applying hardware changes..."},
-        {Output, lines("XO", K::ErrorReply), CommandFailedText("XO 1 400"),
+        {Send, LineFaults("SH", K::EchoOnly), kFindPromptText, "Applying hardware changes..."},
+        {Output, LineFaults("XO", K::ErrorReply), CommandFailedText("XO 1 400"),
          "Connecting... | Sending XO Command"},
-        {Flashing, lines("SX", K::ErrorReply), kInitFlashText,
+        {Flashing, LineFaults("SX", K::ErrorReply), kInitFlashText,
          "Initializing the flash process... | Failed: Failed to initialize flash"},
         // Once the unit has answered "SX", every way out reboots it.
         {Flashing, With(&SimFaults::pingSilent, true), kPingNoReplyText,
@@ -195,30 +215,16 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
         SCOPED_TRACE(c.error);
         StartUnit(DefaultConfig());
         unit->SetFaults(c.faults);
-        UnitConfig record;
-        std::memset(&record, 0xA7, sizeof record);
-        const UnitConfig before = record;
         RecordingObserver seen;
-        bool done = true;
-        switch (c.operation) {
-            case Read: done = ReadConfiguration(Connection(), record, seen, errorText); break;
-            case Send:
-                done = SendConfiguration(Connection(), DefaultConfig(), {}, seen, errorText);
-                break;
-            case Output: done = TestOutput(Connection(), 1, 4.0, seen, errorText); break;
-            case Flashing:
-                done = FlashSoftware(Connection(), Software(), seen, errorText);
-                EXPECT_EQ(seen.events.back(), "at 0 of 100");
-                break;
-        }
-        EXPECT_FALSE(done);
+        EXPECT_FALSE(Run(c.operation, Connection(), seen));
         EXPECT_EQ(errorText, c.error);
+        if (c.operation == Flashing) EXPECT_EQ(seen.events.back(), "at 0 of 100");
         std::string tail = seen.statuses.back();
         for (auto at = seen.statuses.rbegin() + 1;
              at != seen.statuses.rend() && tail.size() < c.statuses.size(); ++at)
             tail = *at + " | " + tail;
         EXPECT_EQ(tail, c.statuses);
-        EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0) << "the record changed";
+        ExpectRecordUntouched();
         EXPECT_EQ(unit->Log().reboots, c.reboots);
         EXPECT_TRUE(!*c.lastLine || unit->Log().lines.back() == c.lastLine);
         ExpectPortFree();
@@ -281,7 +287,6 @@ TEST_F(DeviceOperationsTest, AFlashRunStoppedFromAnotherThreadRebootsAUnitInItsB
 // record as it was, and after the stop not one more line to the unit.
 TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
 {
-    enum Operation { Read, Send, Output };
     const struct {
         Operation operation;
         std::string stopAt;
@@ -293,10 +298,7 @@ TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
         {Read, kStatusConnecting, With(&SimFaults::silent, true), 0},
         {Read, kStatusReading, {}, 1},  // the handshake only
         {Send, "Sending SN", {}, 4},    // "OK", "IP", "NM", "GW"
-        {Send, "Retrying SN",
-         With(&SimFaults::lineFaults,
-              std::vector<SimLineFault>{{"SN", 0, -1, SimLineFault::Kind::Silent}}),
-         5, FastTimings()},
+        {Send, "Retrying SN", LineFaults("SN", SimLineFault::Kind::Silent), 5, FastTimings()},
         {Output, kStatusConnecting, With(&SimFaults::silent, true), 0},
         {Output, kStatusSendingOutputTest, {}, 1},
     };
@@ -305,22 +307,11 @@ TEST_F(DeviceOperationsTest, OperationsStoppedFromAnotherThreadEndCancelled)
         StartUnit(DefaultConfig());
         unit->SetFaults(c.faults);
         const UnitConnection connection{Device(), 57600, c.timings, {}};
-        UnitConfig record;
-        std::memset(&record, 0xA7, sizeof record);
-        const UnitConfig before = record;
         RecordingObserver seen;
-        EXPECT_FALSE(StopAt(seen, c.stopAt, [&] {
-            switch (c.operation) {
-                case Read: return ReadConfiguration(connection, record, seen, errorText);
-                case Send:
-                    return SendConfiguration(connection, DefaultConfig(), {}, seen, errorText);
-                case Output: return TestOutput(connection, 1, 12.0, seen, errorText);
-            }
-            return true;
-        }));
+        EXPECT_FALSE(StopAt(seen, c.stopAt, [&] { return Run(c.operation, connection, seen); }));
         EXPECT_EQ(errorText, kStatusCancelled);
         EXPECT_EQ(seen.statuses.back(), c.stopAt);
-        EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0) << "the record changed";
+        ExpectRecordUntouched();
         ExpectPortFree();
         EXPECT_EQ(unit->Log().lines.size(), c.lines);
     }
@@ -369,25 +360,23 @@ TEST_F(DeviceOperationsTest, AFlashWithAFileThatCannotBeReadWholeNeverTouchesThe
 TEST_F(DeviceOperationsTest, NoExceptionLeavesAnOperation)
 {
     const struct {
+        Operation operation;
         std::string throwAt;
         int reboots;
-    } flashes[] = {{kStatusConnectingToUnit, 0}, {kStatusLoadingSoftware, 1}};
-    for (const auto& c : flashes) {
+    } cases[] = {{Flashing, kStatusConnectingToUnit, 0},
+                 {Flashing, kStatusLoadingSoftware, 1},
+                 {Read, kStatusReading, 0}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.throwAt);
         StartUnit(DefaultConfig());
         RecordingObserver seen;
         seen.throwAt = c.throwAt;
-        EXPECT_FALSE(FlashSoftware(Connection(), Software(), seen, errorText));
+        EXPECT_FALSE(Run(c.operation, Connection(), seen));
         EXPECT_EQ(errorText, kOutOfMemoryText);
         EXPECT_EQ(unit->Log().reboots, c.reboots);
+        ExpectRecordUntouched();
         ExpectPortFree();
     }
-    RecordingObserver seen;
-    seen.throwAt = kStatusReading;
-    UnitConfig record{};
-    EXPECT_FALSE(ReadConfiguration(Connection(), record, seen, errorText));
-    EXPECT_EQ(errorText, kOutOfMemoryText);
-    ExpectPortFree();
 }
 
 TEST(SoftwareDisplayName, ShowsTheFileNameWhenTwoCharactersFollowTheLastSeparator)
