@@ -149,11 +149,6 @@ public:
 [[maybe_unused]] ::testing::Environment* const wineServer =
     ::testing::AddGlobalTestEnvironment(new WineServer);
 
-SimFaults LineFault(const std::string& prefix, SimLineFault::Kind kind)
-{
-    return With(&SimFaults::lineFaults, std::vector<SimLineFault>{{prefix, 0, -1, kind}});
-}
-
 }  // namespace
 
 TEST_F(WineCliTest, ReadsSendsFlashesAndTestsAnOutputAsOnLinux)
@@ -168,19 +163,14 @@ TEST_F(WineCliTest, ReadsSendsFlashesAndTestsAnOutputAsOnLinux)
     for (const Case& test : cases) ExpectAlike(test, 0);
 }
 
-TEST_F(WineCliTest, CommandModeFailuresEndAsOnLinux)
-{
-    const Case cases[] = {{"silent unit", "read --port PORT FILE", With(&SimFaults::silent, true)},
-                          {"no command mode", "test-output --port PORT --channel 1 --current 4",
-                           With(&SimFaults::bannerWithoutMarker, true)},
-                          {"refused line", "send --port PORT " + site,
-                           LineFault("SN 0", SimLineFault::Kind::ErrorReply)}};
-    for (const Case& test : cases) ExpectAlike(test, 1);
-}
-
-TEST_F(WineCliTest, FailedReadsAndFlashesEndAsOnLinux)
+TEST_F(WineCliTest, FailuresOfCommandModeReadsAndFlashesEndAsOnLinux)
 {
     const Case cases[] = {
+        {"silent unit", "read --port PORT FILE", With(&SimFaults::silent, true)},
+        {"no command mode", "test-output --port PORT --channel 1 --current 4",
+         With(&SimFaults::bannerWithoutMarker, true)},
+        {"refused line", "send --port PORT " + site,
+         LineFaults("SN 0", SimLineFault::Kind::ErrorReply)},
         {"damaged image", "read --port PORT FILE",
          With(&SimFaults::image, SimImageFault::BadChecksum)},
         {"no image", "read --port PORT FILE", With(&SimFaults::image, SimImageFault::NoStartByte)},
