@@ -137,7 +137,10 @@ TEST_F(SerialPortTest, OneProgramAtATimeAndOpenErrorsTellTheRemedy)
               "/dev/no-such-tty: Device or resource busy (another program holds the port)");
 }
 
-TEST_F(SerialPortTest, NeitherAWriteNorAFlushHangsOnABusyLine)
+// Neither a write nor a flush hangs on a busy line. What an interrupted run left coming (the
+// rest of a long reply, with its prompt) must not reach the next one: the flush waits until
+// the line is quiet.
+TEST_F(SerialPortTest, WriteAndFlushEndOnABusyLineAndTheFlushDrainsAReplyStillComing)
 {
     // Nobody reads: the write gives up after the time-out.
     ASSERT_TRUE(port.SetTimeout(200));
@@ -155,22 +158,14 @@ TEST_F(SerialPortTest, NeitherAWriteNorAFlushHangsOnABusyLine)
     port.Flush();
     sending = false;
     chatter.join();
-    Send("z").join();
-    std::string rest;
-    EXPECT_TRUE(port.ReadUntil(rest, 1000, 'z'));  // and the port still reads
-}
 
-// What an interrupted run left coming (the rest of a long reply, with its prompt) must not
-// reach the next one: the flush waits until the line is quiet.
-TEST_F(SerialPortTest, FlushDrainsTheRestOfAReplyStillComing)
-{
     std::thread rest = Send("the tail of an old reply?>", 10ms);
     std::this_thread::sleep_for(15ms);
     port.Flush();
     rest.join();
     Send("new>").join();
     std::string text;
-    EXPECT_TRUE(port.ReadUntil(text, 1000, '>'));
+    EXPECT_TRUE(port.ReadUntil(text, 1000, '>'));  // and the port still reads
     EXPECT_EQ(text, "new>");
 }
 
