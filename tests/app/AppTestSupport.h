@@ -63,14 +63,6 @@ inline PageFactory FakePages(Log& log)
     return [&log](ConfigTab tab, UnitConfig* config) { return new CFakePage(config, tab, log); };
 }
 
-// Shown and active, so that focus moves as it does for a user.
-inline void ShowActive(QWidget& window)
-{
-    window.show();
-    window.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-}
-
 // Chooses a menu item of the main window as the user would, by its text.
 inline void ChooseMenuItem(CMainWindow& window, const QString& text)
 {

@@ -25,14 +25,6 @@ void PressKey(const QKeySequence& key)
     QTest::keyClick(focus, key[0].key(), key[0].keyboardModifiers());
 }
 
-// The dialog a menu item or button opened, shown and active as for a user.
-void Activate(QDialog& dialog)
-{
-    ShowDialog(dialog);
-    dialog.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-}
-
 // Chooses COM 3 with the arrow keys, then types `name` into the port list, and leaves it.
 void TypePort(QComboBox* port, const QString& name)
 {
@@ -118,7 +110,7 @@ TEST_F(WholeProgram, EnterNeverStartsAFlashAndAPortIsChosenByItsName)
     const TempFile software(std::vector<std::uint8_t>(4096, 0xA5));
     prompts.fileAnswers = {QString::fromStdString(software.Path())};
     prompts.dialogDriver = [&](QDialog& dialog) {
-        Activate(dialog);
+        ShowActive(dialog);
         auto* flash = Find<QPushButton>(&dialog, "flashButton");
         for (const QPushButton* button : dialog.findChildren<QPushButton*>())
             EXPECT_FALSE(button->isDefault() || button->autoDefault());
@@ -137,7 +129,7 @@ TEST_F(WholeProgram, EnterNeverStartsAFlashAndAPortIsChosenByItsName)
 
     // A list that cannot be typed into: the blank in "COM 1" does not open it.
     prompts.dialogDriver = [&](QDialog& dialog) {
-        Activate(dialog);
+        ShowActive(dialog);
         for (const char* name : {"COM 1", "com1"}) {
             TypePort(Find<QComboBox>(&dialog, "portList"), name);
             EXPECT_EQ(Find<QComboBox>(&dialog, "portList")->currentIndex(), 0) << name;
@@ -155,7 +147,7 @@ TEST_F(WholeProgram, AnOutputTestRefusesWhatIsNotACurrentFrom4To20AndTakesATyped
                                  "12abc", "nan", "inf", "0x10", ""};
     QStringList shown;
     prompts.dialogDriver = [&](QDialog& dialog) {
-        Activate(dialog);
+        ShowActive(dialog);
         auto* value = Find<QLineEdit>(&dialog, "valueEdit");
         auto* test = Find<QPushButton>(&dialog, "testButton");
         const auto testWith = [&](const QString& typed, bool withEnter) {

@@ -15,9 +15,7 @@ protected:
         UnitConfig config = DefaultConfig();
         config.analogChannelCount = static_cast<std::uint16_t>(channels);
         dialog = std::make_unique<CTestOutputDialog>(config, nullptr, FastTimings());
-        dialog->show();
-        dialog->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        ShowActive(*dialog);
     }
     QComboBox* List(const char* name) const { return Find<QComboBox>(dialog.get(), name); }
     QLineEdit* Value() const { return Find<QLineEdit>(dialog.get(), "valueEdit"); }

@@ -93,8 +93,7 @@ TEST_F(CommunicationPage, UseModemEnablesItsStringWhichTakesCapitalsAndStaysInTh
 
 TEST_F(CommunicationPage, AddressFieldsTakeFourNumbersUpTo255)
 {
-    page->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    ShowActive(*page);
     // Typed as people type an address: a dot, or a third digit, moves on to the next number;
     // a number above 255 is refused and one left blank reads as 0.
     for (const auto& [field, keys] : {std::pair("Address:", "10.0.300.7"), {"Subnet:", "172016"}}) {

@@ -66,6 +66,14 @@ inline void Press(QAbstractButton* button)
     QTest::keyClick(button, Qt::Key_Space);
 }
 
+// Shown and active, so that focus moves as it does for a user.
+inline void ShowActive(QWidget& widget)
+{
+    widget.show();
+    widget.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&widget));
+}
+
 // Moves a slider with the arrow keys to a position, or as far towards it as it goes.
 inline void MoveTo(QSlider* slider, int position)
 {
