@@ -6,21 +6,16 @@
 #include "pages/IpAddressField.h"
 #include "tests/app/ProgramTestSupport.h"
 
-TEST_F(WholeProgram, SaveRightAfterStartWritesTheDefaultsAsThePagesStoreThem)
+TEST_F(WholeProgram, SavedAtStartAndAfterEditsOnEveryPageThenSentAndReadBackAsShown)
 {
+    // Saved right after start: the Site page stores the area unit that goes with MGD, the
+    // Output page channel 3's "on" byte as 1; the rest is the factory record.
     prompts.fileAnswers = {folder.filePath("start.cfg")};
     ChooseMenuItem(window, "&Save Configuration...");
-
-    // The Site page stores the area unit that goes with MGD, the Output page channel 3's
-    // "on" byte as 1; the rest is the factory record.
-    UnitConfig expected = DefaultRecord();
-    expected.unitCode[KindArea] = 24;
-    expected.analogChannel[2].enabled = 1;
-    EXPECT_EQ(ReadFile(folder.filePath("start.cfg")), ImageOf(expected));
-}
-
-TEST_F(WholeProgram, EditsOnEveryPageAreSavedSentAndReadBackIntoANewWindowAsShown)
-{
+    UnitConfig atStart = DefaultRecord();
+    atStart.unitCode[KindArea] = 24;
+    atStart.analogChannel[2].enabled = 1;
+    EXPECT_EQ(ReadFile(folder.filePath("start.cfg")), ImageOf(atStart));
     const Shown defaults = EveryPageShows(window);
 
     // Site: the name, a second instrument, depth in millimetres.
