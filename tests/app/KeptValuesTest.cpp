@@ -169,7 +169,9 @@ TEST_F(WholeProgram, ATypedValueIsReadInTheUnitShownBesideItWhenTyped)
     EXPECT_EQ(Find<QLabel>(Page(TabOutput), "channel1Units20mA")->text(), "GPM");
 }
 
-TEST_F(WholeProgram, OpenThenSaveWritesTheFileAsItWasAtEveryDisplayPrecision)
+// A file opened and saved is written as it was, and a configuration read and sent programs
+// the lines of what was read, whatever precision the display shows the values in.
+TEST_F(WholeProgram, OpenThenSaveAndReadThenSendKeepEveryValueAtEveryDisplayPrecision)
 {
     for (const double near : {0.5, 5.0, 50.0, 500.0}) {
         const UnitConfig record = AwkwardRecord(near);
@@ -190,13 +192,7 @@ TEST_F(WholeProgram, OpenThenSaveWritesTheFileAsItWasAtEveryDisplayPrecision)
         SaveWithKeys(program, Path("again.cfg"));
         EXPECT_EQ(Differences(program.Config(), record), Offsets{}) << "at " << near;
         EXPECT_EQ(ReadFile(Path("again.cfg")), ImageOf(record)) << "at " << near;
-    }
-}
 
-TEST_F(WholeProgram, ReadThenSendProgramsTheLinesOfTheConfigurationRead)
-{
-    for (const double near : {0.5, 5.0, 50.0, 500.0}) {
-        const UnitConfig record = AwkwardRecord(near);
         StartComUnit(record);
         RunConnect(window, "&Read Configuration...");
         RunConnect(window, "&Send Configuration...");
