@@ -100,22 +100,24 @@ TEST_F(ConfigFileTest, SavesNewAndExistingFilesAndFilesBehindLinks)
     EXPECT_EQ(Entries(), 6);
 }
 
-// The write fails part-way (EFBIG from a file size limit): the previous file must survive.
-TEST_F(ConfigFileTest, FailedWriteKeepsThePreviousFileAndReportsTheReason)
+// Every failure names the path and the reason, and leaves the previous file and the record
+// as they were.
+TEST_F(ConfigFileTest, FailuresNameThePathAndTheReasonAndLeaveFileAndRecordAlone)
 {
-    const std::string path = Write("unit.cfg", std::string(435, 'p'));
+    // The write fails part-way (EFBIG from a file size limit): the previous file must survive.
+    const std::string kept = Write("unit.cfg", std::string(435, 'p'));
     struct rlimit limit {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
     const rlim_t oldLimit = std::exchange(limit.rlim_cur, 100);
     const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool saved = SaveConfigFile(config, path, errorText);
+    const bool saved = SaveConfigFile(config, kept, errorText);
     limit.rlim_cur = oldLimit;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(saved);
-    EXPECT_EQ(errorText, Reason(std::string(kFileWriteErrorText) + kFileKeptText, path, EFBIG));
-    EXPECT_EQ(ReadFile(path), std::string(435, 'p'));
+    EXPECT_EQ(errorText, Reason(std::string(kFileWriteErrorText) + kFileKeptText, kept, EFBIG));
+    EXPECT_EQ(ReadFile(kept), std::string(435, 'p'));
     EXPECT_EQ(Entries(), 1);
 
     // A device takes the bytes directly; it is not replaced by a file.
@@ -123,10 +125,7 @@ TEST_F(ConfigFileTest, FailedWriteKeepsThePreviousFileAndReportsTheReason)
     EXPECT_EQ(errorText, Reason(kFileWriteErrorText, "/dev/full", ENOSPC));
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
     EXPECT_TRUE(SaveConfigFile(config, "/dev/null", errorText)) << errorText;
-}
 
-TEST_F(ConfigFileTest, FailuresNameThePathAndTheReasonAndLeaveTheRecordAlone)
-{
     const std::string noFolder = Path("no-such-folder/unit.cfg");
     const std::pair<std::string, int> saves[] = {{noFolder, ENOENT}, {"", ENOENT}, {dir, EISDIR}};
     for (const auto& [path, error] : saves) {
