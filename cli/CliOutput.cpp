@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 int ReportFailure(const std::string& errorText)
 {
@@ -33,22 +34,4 @@ int PrintOutput(const std::string& text)
         return ReportFailure(std::string("Could not write the output.\n") + std::strerror(error));
     }
     return ExitSuccess;
-}
-
-std::string Latin1ToUtf8(std::string_view latin1)
-{
-    std::string utf8;
-    utf8.reserve(latin1.size());
-    for (const char c : latin1) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
-            utf8 += '?';
-        } else if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
 }

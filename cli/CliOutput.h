@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
-#include <string_view>
+
+// Latin1ToUtf8 is what every record text passes through on its way to the terminal.
+#include "config/SettingText.h"
 
 enum ExitStatus : int {
     ExitSuccess = 0,
@@ -17,7 +19,3 @@ int ReportFailure(const std::string& errorText);
 
 // Writes the text to stdout; a failed write (a full disk, a closed pipe) is a failure too.
 int PrintOutput(const std::string& text);
-
-// Record text is Latin-1; the terminal expects UTF-8. Control characters, which a damaged
-// or hostile file could use to steer the terminal, show as '?'.
-std::string Latin1ToUtf8(std::string_view latin1);

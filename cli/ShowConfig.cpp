@@ -266,12 +266,3 @@ std::string ShowConfig(const UnitConfig& config)
     }
     return text;
 }
-
-std::string ChangeLines(const std::vector<SettingChange>& changes)
-{
-    std::string text;
-    for (const SettingChange& change : changes)
-        text += Latin1ToUtf8(change.before.Path() + ": " + change.before.ValueText()) +
-                " \u2192 " + Latin1ToUtf8(change.after.ValueText()) + "\n";
-    return text;
-}

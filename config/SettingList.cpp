@@ -297,3 +297,16 @@ std::vector<SettingChange> CompareSettings(const UnitConfig& first, const UnitCo
             changes.push_back({before[i], after[i]});
     return changes;
 }
+
+std::string ChangeLine(const SettingChange& change)
+{
+    return Latin1ToUtf8(change.before.Path() + ": " + change.before.ValueText()) + " \u2192 " +
+           Latin1ToUtf8(change.after.ValueText());
+}
+
+std::string ChangeLines(const std::vector<SettingChange>& changes)
+{
+    std::string text;
+    for (const SettingChange& change : changes) text += ChangeLine(change) + "\n";
+    return text;
+}

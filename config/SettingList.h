@@ -51,3 +51,9 @@ struct SettingChange {
 // it; where one side leaves it out, the setting that decided that (a channel switched off, a
 // rule no longer used) is the listed difference. Display units are settings like any other.
 std::vector<SettingChange> CompareSettings(const UnitConfig& first, const UnitConfig& second);
+
+// A change as a person reads it, in UTF-8: "Site / Site Name: NewSite → Elsewhere", the first
+// record's value before the arrow. `weirlink diff` and the desktop's comparison say the same.
+std::string ChangeLine(const SettingChange& change);
+// One line per change, each ending in a line feed.
+std::string ChangeLines(const std::vector<SettingChange>& changes);

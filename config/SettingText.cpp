@@ -53,3 +53,21 @@ std::string DisplayValue(std::int32_t stored, int unitCode)
 {
     return FormatValue(ToDisplayUnits(stored, unitCode));
 }
+
+std::string Latin1ToUtf8(std::string_view latin1)
+{
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+            utf8 += '?';
+        } else if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}

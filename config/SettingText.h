@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "config/UnitConfig.h"
 
@@ -29,3 +30,7 @@ std::string CountOrOff(std::uint8_t count, const char* words);
 std::string ParityText(int parity);
 // A stored base-unit integer as a display value, without its unit.
 std::string DisplayValue(std::int32_t stored, int unitCode);
+
+// Record text is Latin-1; terminals and windows expect UTF-8. Control characters, which a
+// damaged or hostile file could use to steer a terminal, show as '?'.
+std::string Latin1ToUtf8(std::string_view latin1);
