@@ -86,12 +86,14 @@ QMenuBar* CMainWindow::CreateMenus()
     QMenu* file = bar->addMenu(tr("&File"));
     add(file, tr("&Open Configuration..."), &CMainWindow::OnFileOpen, QKeySequence::Open);
     add(file, tr("&Save Configuration..."), &CMainWindow::OnFileSave, QKeySequence::Save);
+    add(file, tr("&Compare with File..."), &CMainWindow::OnCompareWithFile);
     file->addSeparator();
     add(file, tr("E&xit"), &CMainWindow::reject, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* program = bar->addMenu(tr("&Program"));
     add(program, tr("&Send Configuration..."), &CMainWindow::OnSendConfiguration);
     add(program, tr("&Read Configuration..."), &CMainWindow::OnReadConfiguration);
+    add(program, tr("&Compare with Unit..."), &CMainWindow::OnCompareWithUnit);
 
     QMenu* software = bar->addMenu(tr("&Software"));
     add(software, tr("&Flash Software"), &CMainWindow::OnFlashSoftware);
@@ -148,13 +150,17 @@ void CMainWindow::LoadFile(const QString& path)
 {
     // No store first: on success every page shows the file, on failure every page
     // keeps what it shows, unsaved edits included.
-    std::string errorText;
-    if (!LoadConfigFile(config, LocalPath(path), errorText)) {
-        UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));
-        return;
-    }
+    if (!ReadFileInto(config, path)) return;
     tabs->ReloadPages();
     RecordLoaded(path);
+}
+
+bool CMainWindow::ReadFileInto(UnitConfig& record, const QString& path)
+{
+    std::string errorText;
+    if (LoadConfigFile(record, LocalPath(path), errorText)) return true;
+    UserPrompts().ShowMessage(this, QString::fromLocal8Bit(errorText));
+    return false;
 }
 
 void CMainWindow::OnFileSave()
@@ -241,10 +247,35 @@ void CMainWindow::OnReadConfiguration()
     if (!MayReplaceRecord()) return;
     // A failed read leaves the record as it was, so edits still on a page stay valid. A
     // configuration read is in no file until it is saved.
-    if (RunReadDialog()) {
+    if (RunReadDialog(config)) {
         tabs->ReloadPages();
         RecordLoaded({});
     }
+}
+
+void CMainWindow::OnCompareWithFile()
+{
+    const QString path = UserPrompts().ChooseOpenFile(
+        this, CCompareDialog::Title(ComparedWith::File), tr(kConfigFileFilter));
+    UnitConfig file{};
+    if (path.isEmpty() || !ReadFileInto(file, path)) return;
+    ShowComparison(ComparedWith::File, QFileInfo(path).fileName(), file);
+}
+
+void CMainWindow::OnCompareWithUnit()
+{
+    // No question about unsaved changes: nothing is replaced.
+    UnitConfig unit = config;
+    QString port;
+    if (!RunReadDialog(unit, &port)) return;
+    ShowComparison(ComparedWith::Unit, port, unit);
+}
+
+void CMainWindow::ShowComparison(ComparedWith other, const QString& name, const UnitConfig& record)
+{
+    // The record holds what the pages show: each edit is stored as it is made.
+    CCompareDialog dialog(other, name, CompareSettings(config, record), this);
+    UserPrompts().RunDialog(dialog);
 }
 
 void CMainWindow::OnFlashSoftware()
@@ -265,10 +296,11 @@ void CMainWindow::RunSendDialog()
     UserPrompts().RunDialog(dialog);
 }
 
-bool CMainWindow::RunReadDialog()
+bool CMainWindow::RunReadDialog(UnitConfig& into, QString* port)
 {
-    CConnectDialog dialog(&config, /*readMode=*/true, this);
+    CConnectDialog dialog(&into, /*readMode=*/true, this);
     UserPrompts().RunDialog(dialog);
+    if (port != nullptr) *port = dialog.PortName();
     return dialog.ReadSucceeded();
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/PageTabs.h"
 #include "config/UnitConfig.h"
+#include "dialogs/CompareDialog.h"
 
 class QMenuBar;
 
@@ -38,6 +39,8 @@ private:
     void OnFileOpen();
     // Loads the file into the record and the pages, or tells why not and changes nothing.
     void LoadFile(const QString& path);
+    // Reads the file into `record`, or tells why not and leaves `record` as it was.
+    bool ReadFileInto(UnitConfig& record, const QString& path);
     void OnFileSave();
     // "Save Configuration...": true once the record is in the file the user chose.
     bool SaveConfiguration();
@@ -53,14 +56,22 @@ private:
     void UpdateTitle();
     void OnSendConfiguration();
     void OnReadConfiguration();
+    // The two comparisons read a record of their own: the pages and the record, and with them
+    // whether there are unsaved changes, stay as they are.
+    void OnCompareWithFile();
+    void OnCompareWithUnit();
+    // How `record`, read from the file or through the port `name`, differs from what the
+    // pages hold.
+    void ShowComparison(ComparedWith other, const QString& name, const UnitConfig& record);
     void OnFlashSoftware();
     void OnAbout();
 
     // Where the unit dialogs open: the Connect dialog in send or read mode, the Flash
     // Software dialog for the chosen file, and the Test Analog Outputs dialog the Output page
-    // asks for. RunReadDialog answers whether a configuration was read into the record.
+    // asks for. RunReadDialog answers whether a configuration was read into `into`, and names
+    // the port it came through.
     void RunSendDialog();
-    bool RunReadDialog();
+    bool RunReadDialog(UnitConfig& into, QString* port = nullptr);
     void RunFlashDialog(const QString& softwarePath);
     void RunTestOutputDialog();
 

@@ -60,6 +60,11 @@ CConnectDialog::CConnectDialog(UnitConfig* config, bool readMode, QWidget* paren
     layout->addWidget(MakeStatusLine(QString::fromLatin1(kStatusReady)), 4, 0, 1, 2);
 }
 
+QString CConnectDialog::PortName() const
+{
+    return portList->currentText();
+}
+
 void CConnectDialog::OnProgram()
 {
     RememberChoices(kRememberedAs, {portList, baudList});

@@ -20,6 +20,8 @@ public:
 
     // True once a read has replaced the record (the dialog has then closed itself).
     bool ReadSucceeded() const { return readSucceeded; }
+    // The port as the list names it: "COM 1 (simulated unit)".
+    QString PortName() const;
 
 private:
     void OnProgram();

@@ -63,8 +63,9 @@ TEST_F(MainWindow, StartsWithDefaultsTitleMenusAndTabsAndClosesOnEscapeOnly)
     for (int i = 0; i < kTabCount; ++i) shown << "tab " + window.Tabs()->tabText(i);
     EXPECT_EQ(shown, (QStringList{
                          "Weirlink  Configuration", "&File", "  &Open Configuration... Ctrl+O",
-                         "  &Save Configuration... Ctrl+S", "  E&xit Ctrl+Q", "&Program",
-                         "  &Send Configuration... ", "  &Read Configuration... ", "&Software",
+                         "  &Save Configuration... Ctrl+S", "  &Compare with File... ",
+                         "  E&xit Ctrl+Q", "&Program", "  &Send Configuration... ",
+                         "  &Read Configuration... ", "  &Compare with Unit... ", "&Software",
                          "  &Flash Software ", "&Help", "  &About Weirlink Config... ", "tab Site",
                          "tab Communication", "tab Alarms", "tab Output", "tab Smoothing"}));
 
