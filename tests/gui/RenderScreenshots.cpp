@@ -1,12 +1,14 @@
-// Draws the main window on each of its tabs and each unit dialog into PNG files:
+// Draws the main window on each of its tabs, each unit dialog and a comparison into PNG files:
 // QT_QPA_PLATFORM=offscreen weirlink_screenshots <folder>. A simulated unit is started for
 // the run, so the port lists show what a technician trying the program sees.
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 
 #include "app/MainWindow.h"
+#include "dialogs/CompareDialog.h"
 #include "dialogs/ConnectDialog.h"
 #include "dialogs/FlashDialog.h"
 #include "dialogs/TestOutputDialog.h"
@@ -56,5 +58,11 @@ int main(int argc, char** argv)
     save(flash, "flash-software");
     CTestOutputDialog test(config);
     save(test, "test-analog-outputs");
+    // A unit that was given another name and range since.
+    UnitConfig inUnit = config;
+    std::strcpy(inUnit.siteName, "Elsewhere");
+    inUnit.analogChannel[0].at20mA = inUnit.analogChannel[0].at20mA * 2;
+    CCompareDialog compare(ComparedWith::Unit, read.PortName(), CompareSettings(config, inUnit));
+    save(compare, "compare-unit");
     return saved ? 0 : 1;
 }
