@@ -218,7 +218,9 @@ TEST_F(DeviceOperationsTest, FailuresStopAtTheirStep)
         RecordingObserver seen;
         EXPECT_FALSE(Run(c.operation, Connection(), seen));
         EXPECT_EQ(errorText, c.error);
-        if (c.operation == Flashing) EXPECT_EQ(seen.events.back(), "at 0 of 100");
+        if (c.operation == Flashing) {
+            EXPECT_EQ(seen.events.back(), "at 0 of 100");
+        }
         std::string tail = seen.statuses.back();
         for (auto at = seen.statuses.rbegin() + 1;
              at != seen.statuses.rend() && tail.size() < c.statuses.size(); ++at)
