@@ -366,8 +366,12 @@ void CSimUnit::State::SendImage()
         Say(reply + kNoImageText + kImageEnd);
         return;
     }
+    UnitConfig answered = config;
+    if (faults.alteredRecordByte >= 0 &&
+        static_cast<std::size_t>(faults.alteredRecordByte) < sizeof answered)
+        reinterpret_cast<std::uint8_t*>(&answered)[faults.alteredRecordByte] ^= 0x01;
     std::ostringstream image;
-    WriteConfigImage(config, image);
+    WriteConfigImage(answered, image);
     std::string bytes = image.str();
     if (faults.image == SimImageFault::BadChecksum) bytes[offsetof(ImageHeader, checksum)] ^= 0x5A;
     reply += bytes;

@@ -43,6 +43,9 @@ struct SimFaults {
     bool bannerWithoutMarker = false;  // a banner and prompt, but not the command-mode marker
     std::vector<SimLineFault> lineFaults;
     SimImageFault image = SimImageFault::None;
+    // The image answered for "PS" has this byte of the record changed (its lowest bit), with
+    // a check word that fits: a unit that reads back another value than it took. -1: none.
+    int alteredRecordByte = -1;
 
     bool pingSilent = false;            // the bootloader does not answer pings
     bool pingEmptyReply = false;        // ping replies carry no data

@@ -52,6 +52,11 @@ int main(int argc, char** argv)
     app.add_option("--image", image, "Damage the configuration image")
         ->check(CLI::IsMember({"bad-checksum", "no-header", "unterminated"}))
         ->group(faultGroup);
+    app.add_option("--alter-byte", faults.alteredRecordByte,
+                   "Answer \"PS\" with this byte of the record changed (a unit that reads "
+                   "back another value)")
+        ->check(CLI::Range(0, int(sizeof(UnitConfig)) - 1))
+        ->group(faultGroup);
     app.add_flag("--ping-silent", faults.pingSilent, "The bootloader does not answer pings")
         ->group(faultGroup);
     app.add_flag("--ping-empty", faults.pingEmptyReply, "Ping replies carry no data")
