@@ -105,6 +105,20 @@ bool SendConfiguration(const UnitConnection& connection, const UnitConfig& confi
                       [&] { return SendSteps(connection, config, options, observer, errorText); });
 }
 
+bool VerifyConfiguration(const UnitConnection& connection, const UnitConfig& sent,
+                         COperationObserver& observer, std::vector<SettingChange>& changes,
+                         std::string& errorText)
+{
+    UnitConnection afterSend = connection;
+    afterSend.baudRate = static_cast<int>(sent.serialPort[PortConfiguration].baudRate);
+    UnitConfig unit{};
+    if (!ReadConfiguration(afterSend, unit, observer, errorText)) return false;
+    changes = CompareSettings(sent, unit);
+    if (changes.empty()) return true;
+    errorText = kStatusDiffersPrefix + std::to_string(changes.size()) + " settings";
+    return false;
+}
+
 std::vector<std::string> BuildSendLines(const UnitConfig& config, bool zeroTotalizer)
 {
     std::vector<std::string> lines;

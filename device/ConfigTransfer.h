@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingList.h"
 #include "config/UnitConfig.h"
 #include "device/DeviceOperation.h"
 
@@ -40,3 +41,15 @@ std::string TimeLine(const std::tm& localTime);
 bool SendConfiguration(const UnitConnection& connection, const UnitConfig& config,
                        const SendOptions& options, COperationObserver& observer,
                        std::string& errorText);
+
+// Followed by the number of differing settings and " settings".
+inline constexpr char kStatusDiffersPrefix[] = "The unit's configuration differs from the file in ";
+
+// After a send: connects again at the rate the send stored for the unit's configuration
+// port, reads the configuration back as ReadConfiguration does, and compares every setting
+// the command lines carry (the unit's own, such as its channel count, are not compared).
+// False when the read fails (errorText tells its step) or when settings differ: changes
+// lists them, with the file's values first, and errorText tells how many.
+bool VerifyConfiguration(const UnitConnection& connection, const UnitConfig& sent,
+                         COperationObserver& observer, std::vector<SettingChange>& changes,
+                         std::string& errorText);
