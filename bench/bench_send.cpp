@@ -9,22 +9,31 @@
 //
 // The span runs from the first configuration line ("IP ...") to the prompt that answers the
 // last ("SS"): no connect, no "SH". The status lines go where the command-line program puts
-// them, through its printer, to /dev/null here.
+// them, through its printer, to a pseudo-terminal that a thread of the bench reads as a
+// terminal program would. Runs alternate between the printer writing each status at once
+// (as the program did before) and writing through its background writer (as it does now),
+// so that both see the same load on the machine.
 //
 // The tool's idle time per line is timed apart, from the serial port's trace: from the last
 // byte of a reply read to the next line written whole. Neither figure can hold still on a
 // machine that is busy with other work; the tool's CPU time per line (of the thread that
 // runs the send, over the whole send) can, and tells what the tool itself costs.
+#include <poll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/StatusPrinter.h"
 #include "device/ConfigTransfer.h"
+#include "sim/Pty.h"
 #include "sim/SimUnit.h"
 
 namespace {
@@ -56,7 +65,39 @@ struct Measurement {
     int lines = 0;
 };
 
-Measurement Send()
+// A terminal for the status lines, and a thread that reads what arrives on it.
+class CStatusTerminal {
+public:
+    CStatusTerminal()
+    {
+        if (!pty.Open(kBaudRate)) return;
+        out = ::fdopen(::dup(pty.SlaveFd()), "w");
+        // Unbuffered, as stderr is.
+        if (out != nullptr) std::setvbuf(out, nullptr, _IONBF, 0);
+        reader = std::thread([this] {
+            char bytes[4096];
+            while (!done) {
+                pollfd wait{pty.MasterFd(), POLLIN, 0};
+                if (::poll(&wait, 1, 20) > 0) (void)!::read(pty.MasterFd(), bytes, sizeof bytes);
+            }
+        });
+    }
+    ~CStatusTerminal()
+    {
+        if (out != nullptr) std::fclose(out);
+        done = true;
+        if (reader.joinable()) reader.join();
+    }
+    std::FILE* File() const { return out; }
+
+private:
+    CPty pty;
+    std::FILE* out = nullptr;
+    std::atomic<bool> done{false};
+    std::thread reader;
+};
+
+Measurement Send(bool throughBackground)
 {
     SimOptions options;
     options.pace = true;
@@ -75,14 +116,19 @@ Measurement Send()
         chunks.push_back(
             {Clock::now(), direction, std::string(reinterpret_cast<const char*>(bytes), count)});
     };
-    std::FILE* discard = std::fopen("/dev/null", "w");
-    CStatusPrinter printer(discard, false);
+    CStatusTerminal terminal;
+    if (terminal.File() == nullptr) return {};
     std::string errorText;
     Measurement m;
-    const double cpuBefore = ThreadCpuSeconds();
-    m.ok = SendConfiguration(connection, config, {}, printer, errorText);
-    const double cpu = ThreadCpuSeconds() - cpuBefore;
-    std::fclose(discard);
+    double cpu = 0;
+    {
+        std::optional<CBackgroundWriter> background;
+        if (throughBackground) background.emplace(terminal.File());
+        CStatusPrinter printer(terminal.File(), true, nullptr, background ? &*background : nullptr);
+        const double cpuBefore = ThreadCpuSeconds();
+        m.ok = SendConfiguration(connection, config, {}, printer, errorText);
+        cpu = ThreadCpuSeconds() - cpuBefore;
+    }
     if (!m.ok) {
         std::fprintf(stderr, "send failed: %s\n", errorText.c_str());
         return m;
@@ -130,25 +176,45 @@ Measurement Send()
     return m;
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 }  // namespace
 
 int main()
 {
-    std::printf("send of the factory configuration through the simulated unit at %d baud\n",
-                kBaudRate);
-    std::vector<double> efficiencies;
+    std::printf(
+        "send of the factory configuration through the simulated unit at %d baud, "
+        "statuses to a terminal\n",
+        kBaudRate);
+    const char* modes[] = {"statuses written at once", "statuses through the writer thread"};
+    std::vector<double> efficiencies[2], cpus[2], idles[2];
     for (int run = 0; run < kRuns; ++run) {
-        const Measurement m = Send();
-        if (!m.ok) return 1;
-        efficiencies.push_back(m.efficiency);
-        std::printf(
-            "run %d: %.3f of the line limit; tool idle %.3f ms per line, median %.3f ms "
-            "(longest %.3f ms); tool CPU %.0f us per line\n",
-            run + 1, m.efficiency, m.meanIdle * 1e3, m.medianIdle * 1e3, m.longestIdle * 1e3,
-            m.cpuPerLine * 1e6);
+        for (int mode = 0; mode < 2; ++mode) {
+            const Measurement m = Send(mode == 1);
+            if (!m.ok) return 1;
+            efficiencies[mode].push_back(m.efficiency);
+            cpus[mode].push_back(m.cpuPerLine);
+            idles[mode].push_back(m.medianIdle);
+            std::printf(
+                "run %d, %s: %.3f of the line limit; tool idle %.3f ms per line, median "
+                "%.3f ms (longest %.3f ms); tool CPU %.0f us per line\n",
+                run + 1, modes[mode], m.efficiency, m.meanIdle * 1e3, m.medianIdle * 1e3,
+                m.longestIdle * 1e3, m.cpuPerLine * 1e6);
+        }
     }
-    std::sort(efficiencies.begin(), efficiencies.end());
-    std::printf("median %.3f, lowest %.3f of the line limit\n", efficiencies[kRuns / 2],
-                efficiencies.front());
+    for (int mode = 0; mode < 2; ++mode)
+        std::printf(
+            "%s: median %.3f, lowest %.3f of the line limit; median CPU %.0f us per "
+            "line, median idle %.3f ms per line\n",
+            modes[mode], Median(efficiencies[mode]),
+            *std::min_element(efficiencies[mode].begin(), efficiencies[mode].end()),
+            Median(cpus[mode]) * 1e6, Median(idles[mode]) * 1e3);
+    double loads[3] = {};
+    if (::getloadavg(loads, 3) == 3)
+        std::printf("load average %.2f %.2f %.2f\n", loads[0], loads[1], loads[2]);
     return 0;
 }

@@ -58,8 +58,14 @@ class CConsole {
 public:
     explicit CConsole(bool withTrace)
     {
-        if (withTrace) trace.emplace(stderr);
-        printer.emplace(stderr, IsTerminal(stderr), trace ? &*trace : nullptr);
+        // The trace prints as the bytes go, and the statuses between them keep their place;
+        // without it, the statuses stay off the exchange's path.
+        if (withTrace)
+            trace.emplace(stderr);
+        else
+            background.emplace(stderr);
+        printer.emplace(stderr, IsTerminal(stderr), trace ? &*trace : nullptr,
+                        background ? &*background : nullptr);
     }
 
     SerialTrace Trace() { return trace ? trace->Function() : SerialTrace(); }
@@ -74,7 +80,8 @@ public:
 
 private:
     std::optional<CLineTrace> trace;
-    std::optional<CStatusPrinter> printer;
+    std::optional<CBackgroundWriter> background;
+    std::optional<CStatusPrinter> printer;  // last: it writes through the two above
 };
 
 UnitConnection Connection(const LineOptions& line, CConsole& console)

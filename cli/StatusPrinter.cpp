@@ -5,19 +5,16 @@
 
 #include "device/FlashRun.h"
 
-namespace {
-
-// "Flash in progress, ": the download's status up to its number.
 bool IsProgressStatus(std::string_view text)
 {
+    // The download's status up to its number: "Flash in progress, ".
     const std::string_view format = kStatusFlashProgressFormat;
     return text.starts_with(format.substr(0, format.find('%')));
 }
 
-}  // namespace
-
-CStatusPrinter::CStatusPrinter(std::FILE* output, bool isTerminal, CLineTrace* lineTrace)
-    : out(output), terminal(isTerminal), trace(lineTrace)
+CStatusPrinter::CStatusPrinter(std::FILE* output, bool isTerminal, CLineTrace* lineTrace,
+                               CBackgroundWriter* writer)
+    : out(output), terminal(isTerminal), trace(lineTrace), background(writer)
 {
 }
 
@@ -47,11 +44,12 @@ void CStatusPrinter::ShowProgress(std::size_t current, std::size_t maximum)
 
 void CStatusPrinter::Finish()
 {
-    if (barText.empty()) return;
-    std::fputc('\n', out);
-    std::fflush(out);
-    barText.clear();
-    drawn.clear();
+    if (!barText.empty()) {
+        Emit("\n");
+        barText.clear();
+        drawn.clear();
+    }
+    if (background != nullptr) background->Flush();
 }
 
 void CStatusPrinter::PrintLine(const std::string& text)
@@ -59,8 +57,7 @@ void CStatusPrinter::PrintLine(const std::string& text)
     // A failed step's details (a device and the system's reason) follow on further lines;
     // the closing "Error: " line carries them, so the status keeps to its first line.
     lastPrinted = text.substr(0, text.find('\n'));
-    std::fprintf(out, "%s\n", lastPrinted.c_str());
-    std::fflush(out);
+    Emit(lastPrinted + "\n");
 }
 
 void CStatusPrinter::DrawBar()
@@ -71,6 +68,15 @@ void CStatusPrinter::DrawBar()
     if (line == drawn) return;
     drawn = line;
     // Clear to the end of the line: a shorter text leaves nothing of a longer one behind.
-    std::fprintf(out, "%s\x1b[K", line.c_str());
-    std::fflush(out);
+    Emit(line + "\x1b[K");
+}
+
+void CStatusPrinter::Emit(const std::string& text)
+{
+    if (background != nullptr) {
+        background->Write(text);
+        return;
+    }
+    (void)std::fputs(text.c_str(), out);
+    (void)std::fflush(out);
 }

@@ -6,9 +6,14 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
+#include "cli/BackgroundWriter.h"
 #include "cli/LineTrace.h"
 #include "comm/OperationObserver.h"
+
+// "Flash in progress, 12 % complete": a status that only moves a download's progress on.
+bool IsProgressStatus(std::string_view text);
 
 class CStatusPrinter final : public COperationObserver {
 public:
@@ -16,21 +21,27 @@ public:
 
     // terminal: out is a terminal on which a line can be redrawn. trace: printed up to date
     // before each status, so that bytes and statuses keep their order; may be null.
-    CStatusPrinter(std::FILE* out, bool terminal, CLineTrace* trace = nullptr);
+    // background: when given, the text goes out through it instead of straight to out, and
+    // Finish writes everything out.
+    CStatusPrinter(std::FILE* out, bool terminal, CLineTrace* trace = nullptr,
+                   CBackgroundWriter* background = nullptr);
 
     void ShowStatus(const std::string& text) override;
     void ShowProgress(std::size_t current, std::size_t maximum) override;
 
-    // Ends a bar that is still drawn, so that whatever comes next starts on a line of its own.
+    // Ends a bar that is still drawn, so that whatever comes next starts on a line of its own,
+    // and has every status written out.
     void Finish();
 
 private:
     void PrintLine(const std::string& text);
     void DrawBar();
+    void Emit(const std::string& text);
 
     std::FILE* out;
     bool terminal;
     CLineTrace* trace;
+    CBackgroundWriter* background;
     std::string lastPrinted;
     std::string barText;  // the progress status the bar shows, empty when no bar is drawn
     std::size_t range = 100;
