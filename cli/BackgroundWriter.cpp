@@ -1,8 +1,6 @@
 #include "cli/BackgroundWriter.h"
 
-CBackgroundWriter::CBackgroundWriter(std::FILE* output) : out(output), thread([this] { Run(); })
-{
-}
+CBackgroundWriter::CBackgroundWriter(std::FILE* output) : out(output), thread([this] { Run(); }) {}
 
 CBackgroundWriter::~CBackgroundWriter()
 {

@@ -5,20 +5,25 @@
 #include <cstring>
 #include <string_view>
 
-int ReportFailure(const std::string& errorText)
+std::string OneLineFailure(const std::string& errorText)
 {
-    std::string line = "Error: ";
     const std::size_t firstBreak = errorText.find('\n');
     std::string_view first = std::string_view(errorText).substr(0, firstBreak);
     // The file texts begin with "Error, " themselves; the line says it once.
     if (first.starts_with("Error, ") || first.starts_with("Error: ")) first.remove_prefix(7);
-    line += first;
+    std::string line(first);
     if (firstBreak != std::string::npos) {
         std::string details = errorText.substr(firstBreak + 1);
         for (char& c : details)
             if (c == '\n') c = ' ';
         line += " (" + details + ")";
     }
+    return line;
+}
+
+int ReportFailure(const std::string& errorText)
+{
+    const std::string line = "Error: " + OneLineFailure(errorText);
     // Whatever the command printed comes first; the error line must be the last one.
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "%s\n", line.c_str());

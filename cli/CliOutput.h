@@ -17,5 +17,8 @@ enum ExitStatus : int {
 // line, so that a script finds the whole reason in the last line.
 int ReportFailure(const std::string& errorText);
 
+// The text of a failed operation on one line, as ReportFailure prints it after "Error: ".
+std::string OneLineFailure(const std::string& errorText);
+
 // Writes the text to stdout; a failed write (a full disk, a closed pipe) is a failure too.
 int PrintOutput(const std::string& text);

@@ -13,6 +13,7 @@
 #include "cli/Console.h"
 #include "cli/JsonOutput.h"
 #include "cli/LineTrace.h"
+#include "cli/ParallelRun.h"
 #include "cli/ShowConfig.h"
 #include "cli/StatusPrinter.h"
 #include "comm/PortNames.h"
@@ -36,14 +37,40 @@ struct LineOptions {
     bool trace = false;
 };
 
+// The same for commands that serve several units at once, one per port.
+struct UnitsOptions : LineOptions {
+    std::vector<std::string> ports;
+
+    // The one port of LineOptions, once there is exactly one.
+    const LineOptions& One()
+    {
+        port = ports.front();
+        return *this;
+    }
+};
+
+constexpr char kPortHelp[] =
+    "the unit's serial port: COMn, or a device path such as an adapter's /dev/serial/by-id "
+    "link";
+constexpr char kTraceHelp[] = "print every byte on the line to stderr";
+
 void AddPortOptions(CLI::App* sub, LineOptions& line)
 {
-    sub->add_option("-p,--port", line.port,
-                    "the unit's serial port: COMn, or a device path such as an adapter's "
-                    "/dev/serial/by-id link")
+    sub->add_option("-p,--port", line.port, kPortHelp)->envname(kPortVariable)->required();
+    sub->add_flag("--trace", line.trace, kTraceHelp);
+}
+
+void AddPortsOptions(CLI::App* sub, UnitsOptions& units)
+{
+    sub->add_option("-p,--port", units.ports,
+                    std::string(kPortHelp) + "; give it once per unit to serve several at once")
         ->envname(kPortVariable)
-        ->required();
-    sub->add_flag("--trace", line.trace, "print every byte on the line to stderr");
+        ->required()
+        // One port per --port: "-p COM1 unit.cfg" must leave the file to FILE.cfg.
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    sub->add_flag("--trace", units.trace, std::string(kTraceHelp) + " (one port only)");
 }
 
 CLI::Option* AddBaudOption(CLI::App* sub, const char* name, int& rate, const char* help)
@@ -147,35 +174,11 @@ int Diff(const std::string& firstPath, const std::string& secondPath, const Line
     return changes.empty() ? DiffEqual : DiffDifferent;
 }
 
-int Send(const LineOptions& line, const SendOptions& options, const std::string& path)
-{
-    // A file the reader rejects never reaches the unit, nor even opens its port.
-    UnitConfig config{};
-    std::string errorText;
-    if (!LoadConfigFile(config, path, errorText)) return ReportFailure(errorText);
-
-    CConsole console(line.trace);
-    if (!SendConfiguration(Connection(line, console), config, options, console.Status(), errorText))
-        return console.Fail(errorText);
-    return ExitSuccess;
-}
-
-int TestOutputCommand(const LineOptions& line, int channel, double milliamperes)
-{
-    CConsole console(line.trace);
-    std::string errorText;
-    if (!TestOutput(Connection(line, console), channel, milliamperes, console.Status(), errorText))
-        return console.Fail(errorText);
-    // The dialog goes back to "Ready" after a test, and so does the status here.
-    console.Status().ShowStatus(kStatusReady);
-    return ExitSuccess;
-}
-
-// Prints what the flash tells, and stops it once Ctrl+C or one of the other stop signals
+// Prints what an operation tells, and stops it once Ctrl+C or one of the other stop signals
 // came (see CSignalsStopFlash).
-class CStoppableFlashStatus final : public COperationObserver {
+class CStoppableStatus final : public COperationObserver {
 public:
-    explicit CStoppableFlashStatus(CStatusPrinter& printer) : printer(printer) {}
+    explicit CStoppableStatus(CStatusPrinter& printer) : printer(printer) {}
 
     void ShowStatus(const std::string& text) override { printer.ShowStatus(text); }
     void ShowProgress(std::size_t current, std::size_t maximum) override
@@ -191,20 +194,87 @@ private:
     CSignalsStopFlash signals{stop};
 };
 
-int Flash(const LineOptions& line, const FlashOptions& options)
+// The operation on the one unit as ever, or on several at once. stoppable: a stop signal
+// ends the operation rather than the program (a flash must still reboot the unit); with
+// several units it always does.
+int RunOnUnits(UnitsOptions& units, const UnitOperation& operation, bool stoppable)
 {
-    CConsole console(line.trace);
-    console.Status().ShowStatus(kStatusReadyToFlashPrefix +
-                                SoftwareDisplayName(options.softwarePath));
-    std::string errorText;
-    bool flashed = false;
-    {
-        CStoppableFlashStatus status(console.Status());
-        flashed = FlashSoftware(Connection(line, console), options, status, errorText);
+    if (units.ports.size() == 1) {
+        const LineOptions& line = units.One();
+        CConsole console(line.trace);
+        std::string errorText;
+        std::string output;
+        bool ok = false;
+        if (stoppable) {
+            CStoppableStatus status(console.Status());
+            ok = operation(Connection(line, console), status, errorText, output);
+        } else {
+            ok = operation(Connection(line, console), console.Status(), errorText, output);
+        }
+        console.Status().Finish();
+        if (!output.empty() && PrintOutput(output) != ExitSuccess) return ExitFailure;
+        return ok ? ExitSuccess : console.Fail(errorText);
     }
-    if (!flashed) return console.Fail(errorText);
-    console.Status().Finish();
-    return ExitSuccess;
+    // The bytes of several units would run into each other.
+    if (units.trace) {
+        (void)ReportFailure("--trace follows one unit: give one --port with it");
+        return ExitUsage;
+    }
+    if (const std::string conflict = PortsInConflict(units.ports); !conflict.empty()) {
+        (void)ReportFailure(conflict);
+        return ExitUsage;
+    }
+    UnitConnection connection;
+    connection.baudRate = units.baudRate;
+    return RunOnEveryPort(units.ports, connection, operation);
+}
+
+int Send(UnitsOptions& units, const SendOptions& options, bool verify, const std::string& path)
+{
+    // A file the reader rejects never reaches a unit, nor even opens a port.
+    UnitConfig config{};
+    std::string errorText;
+    if (!LoadConfigFile(config, path, errorText)) return ReportFailure(errorText);
+
+    return RunOnUnits(
+        units,
+        [&](const UnitConnection& connection, COperationObserver& observer, std::string& failure,
+            std::string& output) {
+            if (!SendConfiguration(connection, config, options, observer, failure)) return false;
+            if (!verify) return true;
+            std::vector<SettingChange> changes;
+            const bool same = VerifyConfiguration(connection, config, observer, changes, failure);
+            output = ChangeLines(changes);
+            return same;
+        },
+        false);
+}
+
+int TestOutputCommand(UnitsOptions& units, int channel, double milliamperes)
+{
+    return RunOnUnits(
+        units,
+        [&](const UnitConnection& connection, COperationObserver& observer, std::string& errorText,
+            std::string&) {
+            if (!TestOutput(connection, channel, milliamperes, observer, errorText)) return false;
+            // The dialog goes back to "Ready" after a test, and so does the status here.
+            observer.ShowStatus(kStatusReady);
+            return true;
+        },
+        false);
+}
+
+int Flash(UnitsOptions& units, const FlashOptions& options)
+{
+    return RunOnUnits(
+        units,
+        [&](const UnitConnection& connection, COperationObserver& observer, std::string& errorText,
+            std::string&) {
+            observer.ShowStatus(kStatusReadyToFlashPrefix +
+                                SoftwareDisplayName(options.softwarePath));
+            return FlashSoftware(connection, options, observer, errorText);
+        },
+        true);
 }
 
 // A simulated unit's label says what it is, its terminal is worth knowing too; an adapter's
@@ -245,25 +315,34 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         subcommands.push_back({sub, [line, output] { return Read(*line, *output); }});
     }
     {
-        auto line = std::make_shared<LineOptions>();
+        auto line = std::make_shared<UnitsOptions>();
         auto options = std::make_shared<SendOptions>();
+        auto verify = std::make_shared<bool>(false);
         auto path = std::make_shared<std::string>();
-        CLI::App* sub = app.add_subcommand("send", "Program the unit with a configuration file");
-        AddPortOptions(sub, *line);
+        CLI::App* sub = app.add_subcommand(
+            "send",
+            "Program the unit (or each unit, with several --port) with a configuration "
+            "file");
+        AddPortsOptions(sub, *line);
         AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_flag("--sync-time", options->synchronizeTime,
                       "set the unit's clock to this computer's local time");
         sub->add_flag("--zero-totalizer", options->zeroTotalizer, "zero the unit's totalizers");
+        sub->add_flag("--verify", *verify,
+                      "then read the configuration back at the newly stored rate and list the "
+                      "settings that differ from the file, as diff does; they fail the send");
         sub->add_option("FILE.cfg", *path, "the configuration file")->required();
         subcommands.push_back(
-            {sub, [line, options, path] { return Send(*line, *options, *path); }});
+            {sub, [line, options, verify, path] { return Send(*line, *options, *verify, *path); }});
     }
     {
-        auto line = std::make_shared<LineOptions>();
+        auto line = std::make_shared<UnitsOptions>();
         auto options = std::make_shared<FlashOptions>();
         CLI::App* sub = app.add_subcommand(
-            "flash", "Load new unit software through the unit's bootloader (Ctrl+C stops it)");
-        AddPortOptions(sub, *line);
+            "flash",
+            "Load new unit software through the unit's bootloader (Ctrl+C stops it, "
+            "and a unit in its bootloader is rebooted)");
+        AddPortsOptions(sub, *line);
         AddBaudOption(sub, "--connect-baud", line->baudRate, "the rate the unit's port is set to");
         AddBaudOption(sub, "--download-baud", options->downloadBaudRate,
                       "the rate of the download");
@@ -271,12 +350,12 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
         subcommands.push_back({sub, [line, options] { return Flash(*line, *options); }});
     }
     {
-        auto line = std::make_shared<LineOptions>();
+        auto line = std::make_shared<UnitsOptions>();
         auto channel = std::make_shared<int>(1);
         auto current = std::make_shared<double>(kMinTestCurrent);
         CLI::App* sub = app.add_subcommand(
             "test-output", "Make the unit drive one analog output channel at a test current");
-        AddPortOptions(sub, *line);
+        AddPortsOptions(sub, *line);
         AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
         sub->add_option("--channel", *channel, "the output channel, from 1")
             ->required()
@@ -314,7 +393,7 @@ void AddDeviceCommands(CLI::App& app, SubcommandList& subcommands)
                         "or a device path such as an adapter's /dev/serial/by-id link; "
                         "WEIRLINK_PORT does not apply");
         AddBaudOption(sub, "-b,--baud", line->baudRate, "the rate the unit's port is set to");
-        sub->add_flag("--trace", line->trace, "print every byte on the line to stderr");
+        sub->add_flag("--trace", line->trace, kTraceHelp);
         sub->add_flag("--json", *json, "print the differences as JSON (schema in the README)");
         subcommands.push_back(
             {sub, [line, first, second, json] { return Diff(*first, *second, *line, *json); }});

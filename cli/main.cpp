@@ -19,14 +19,16 @@ constexpr char kHelpFooter[] = R"(Examples:
   WEIRLINK_PORT=/dev/ttyUSB0 weirlink test-output --channel 2 --current 12
   weirlink show unit.cfg
   weirlink diff unit.cfg -p COM1
+  weirlink send --verify -p COM3 -p COM4 unit.cfg
 
 Environment:
   WEIRLINK_PORT  the port of every subcommand that takes --port, unless --port is given;
                  not diff's, which reads a unit only when --port is written out
 
 Exit status:
-  0  success
-  1  the operation failed; the last line on standard error says why ("Error: ...")
+  0  success; with several --port, every unit succeeded
+  1  the operation failed; the last line on standard error says why ("Error: ...");
+     with several --port, "Error: <k> of <n> units failed" after a summary per port
   2  the command line was not understood
   diff: 0 equal, 1 different, 2 trouble (usage, an unreadable file, a failed read)
 )";
