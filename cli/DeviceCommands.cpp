@@ -85,14 +85,10 @@ class CConsole {
 public:
     explicit CConsole(bool withTrace)
     {
-        // The trace prints as the bytes go, and the statuses between them keep their place;
-        // without it, the statuses stay off the exchange's path.
-        if (withTrace)
-            trace.emplace(stderr);
-        else
-            background.emplace(stderr);
-        printer.emplace(stderr, IsTerminal(stderr), trace ? &*trace : nullptr,
-                        background ? &*background : nullptr);
+        // One unit's statuses go straight out, as they happen: a buffer in between measured
+        // no faster (bench_send) and would lose the last of them when Ctrl+C ends a send.
+        if (withTrace) trace.emplace(stderr);
+        printer.emplace(stderr, IsTerminal(stderr), trace ? &*trace : nullptr);
     }
 
     SerialTrace Trace() { return trace ? trace->Function() : SerialTrace(); }
@@ -107,8 +103,7 @@ public:
 
 private:
     std::optional<CLineTrace> trace;
-    std::optional<CBackgroundWriter> background;
-    std::optional<CStatusPrinter> printer;  // last: it writes through the two above
+    std::optional<CStatusPrinter> printer;  // last: it writes through the trace
 };
 
 UnitConnection Connection(const LineOptions& line, CConsole& console)
