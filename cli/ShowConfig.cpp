@@ -105,7 +105,8 @@ Section SiteSection(const UnitConfig& c)
         const int type = c.instrumentType[i];
         section.rows.push_back({prefix + "Type:", Choice(kInstrumentTypeNames, type, type)});
         section.rows.push_back({prefix + "Name:", RecordText(c.instrumentName[i])});
-        section.rows.push_back({prefix + "Timeout:", InstrumentTimeoutText(c.instrumentTimeout[i])});
+        section.rows.push_back(
+            {prefix + "Timeout:", InstrumentTimeoutText(c.instrumentTimeout[i])});
     }
     AddFields(section.rows, kLcdFields, c);
     for (const UnitField& field : kUnitFields)

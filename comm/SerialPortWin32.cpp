@@ -179,8 +179,7 @@ bool CSerialPort::ReadByte(std::uint8_t& byte)
             ::ClearCommError(Native(handle), &errors, &status) ? status.cbInQue : 0;
         const DWORD wanted = std::clamp<DWORD>(waiting, 1, sizeof pending);
         DWORD got = 0;
-        if (!::ReadFile(Native(handle), pending, wanted, &got, nullptr) || got == 0)
-            return false;
+        if (!::ReadFile(Native(handle), pending, wanted, &got, nullptr) || got == 0) return false;
         Report(TraceDirection::Received, pending, got);
         pendingAt = 0;
         pendingCount = got;

@@ -1,7 +1,6 @@
 // The weirlink program as a technician's shell runs it, against a simulated unit on a
 // pseudo-terminal with the protocol's real waits; and its trace and status lines.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -303,8 +303,8 @@ TEST_F(CliTest, DiffListsChangedSettingsInTheFirstFilesUnitsWithDiffsStatuses)
         EXPECT_EQ(trouble.out, "") << args;
         EXPECT_NE(trouble.err, "") << args;
     }
-    EXPECT_TRUE(Run("diff " + factory + " " + Path("missing.cfg")).LastErrorLine().starts_with(
-        "Error: "));
+    EXPECT_TRUE(
+        Run("diff " + factory + " " + Path("missing.cfg")).LastErrorLine().starts_with("Error: "));
 
     // A file against a unit: the unit's values on the right, its read's status lines on
     // stderr; a unit that cannot be read is trouble.
