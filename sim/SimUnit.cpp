@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +165,10 @@ void CSimUnit::State::Run()
     // A paced line wakes this thread when a message is through; the usual 50 us of timer
     // slack on each wake-up would add to every exchange what no real line takes.
     if (options.pace) ::prctl(PR_SET_TIMERSLACK, 1UL);
+    if (options.realTime) {
+        const sched_param priority{::sched_get_priority_min(SCHED_FIFO)};
+        (void)::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
+    }
     std::uint8_t buffer[4096];
     for (;;) {
         pty.ClearAbandonedExclusive();

@@ -65,6 +65,9 @@ struct SimOptions {
     std::uint16_t blockSize = 1024;  // reported by the ping reply
     std::uint32_t userBlockAddress = 0x3C000;
     std::string bootText = "Weirlink boot 1.07";
+    // The unit's thread runs at real-time priority where the system allows it: a unit has a
+    // processor of its own, so a benchmark then sees the tool's delays, not the unit's.
+    bool realTime = false;
     // Each list of the log keeps at least this many of its latest entries and at most twice
     // as many: a unit that runs for days must not grow without end.
     std::size_t logLimit = 4096;
