@@ -12,9 +12,8 @@ bool IsProgressStatus(std::string_view text)
     return text.starts_with(format.substr(0, format.find('%')));
 }
 
-CStatusPrinter::CStatusPrinter(std::FILE* output, bool isTerminal, CLineTrace* lineTrace,
-                               CBackgroundWriter* writer)
-    : out(output), terminal(isTerminal), trace(lineTrace), background(writer)
+CStatusPrinter::CStatusPrinter(std::FILE* output, bool isTerminal, CLineTrace* lineTrace)
+    : out(output), terminal(isTerminal), trace(lineTrace)
 {
 }
 
@@ -49,7 +48,6 @@ void CStatusPrinter::Finish()
         barText.clear();
         drawn.clear();
     }
-    if (background != nullptr) background->Flush();
 }
 
 void CStatusPrinter::PrintLine(const std::string& text)
@@ -73,10 +71,6 @@ void CStatusPrinter::DrawBar()
 
 void CStatusPrinter::Emit(const std::string& text)
 {
-    if (background != nullptr) {
-        background->Write(text);
-        return;
-    }
     (void)std::fputs(text.c_str(), out);
     (void)std::fflush(out);
 }

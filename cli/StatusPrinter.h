@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "cli/BackgroundWriter.h"
 #include "cli/LineTrace.h"
 #include "comm/OperationObserver.h"
 
@@ -21,16 +20,12 @@ public:
 
     // terminal: out is a terminal on which a line can be redrawn. trace: printed up to date
     // before each status, so that bytes and statuses keep their order; may be null.
-    // background: when given, the text goes out through it instead of straight to out, and
-    // Finish writes everything out.
-    CStatusPrinter(std::FILE* out, bool terminal, CLineTrace* trace = nullptr,
-                   CBackgroundWriter* background = nullptr);
+    CStatusPrinter(std::FILE* out, bool terminal, CLineTrace* trace = nullptr);
 
     void ShowStatus(const std::string& text) override;
     void ShowProgress(std::size_t current, std::size_t maximum) override;
 
-    // Ends a bar that is still drawn, so that whatever comes next starts on a line of its own,
-    // and has every status written out.
+    // Ends a bar that is still drawn, so that whatever comes next starts on a line of its own.
     void Finish();
 
 private:
@@ -41,7 +36,6 @@ private:
     std::FILE* out;
     bool terminal;
     CLineTrace* trace;
-    CBackgroundWriter* background;
     std::string lastPrinted;
     std::string barText;  // the progress status the bar shows, empty when no bar is drawn
     std::size_t range = 100;
